@@ -1,0 +1,3 @@
+#include "cli/handlers.h"
+
+void HandleGenKeys(int /*argc*/, wchar_t* /*argv*/[]) {}

@@ -1,0 +1,3 @@
+#include "cli/handlers.h"
+
+void HandlePfx(int /*argc*/, wchar_t* /*argv*/[]) {}

@@ -1,0 +1,25 @@
+#include <string>
+
+#include "cli/entry.h"
+#include "platform/windows_api.h"
+
+std::string WideToUtf8(const std::wstring& wstr) {
+  const int size = WideCharToMultiByte(CP_UTF8, 0, wstr.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string str(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wstr.c_str(), -1, str.data(), size, nullptr, nullptr);
+  return str;
+}
+
+std::string WithoutTrailingNul(const std::string& converted) {
+  return converted.empty() ? converted : converted.substr(0, converted.size() - 1);
+}
+
+std::string ProgramPathForOpenSsl(const wchar_t* programPath) {
+  constexpr DWORD kMaxPath = 260;
+  wchar_t fullPath[kMaxPath];
+  const DWORD length = GetFullPathNameW(programPath, kMaxPath, fullPath, nullptr);
+  // A length of kMaxPath or more is the size the call would need: nothing was
+  // filled, so it counts as a failed call and the search path stays empty.
+  if (length == 0 || length >= kMaxPath) return {};
+  return WideToUtf8(fullPath);
+}

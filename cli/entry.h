@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+// Wide-character entry of the tool: banner, command dispatch, exit code 0.
+int wmain(int argc, wchar_t* argv[]);
+
+// The usage text shown when the command is missing.
+void PrintUsage();
+
+// UTF-8 form of a wide string, with the converted terminating NUL kept as the
+// last character of the result (so an empty input gives a string of size 1).
+std::string WideToUtf8(const std::wstring& wstr);
+
+// A converted argument without the NUL that WideToUtf8 leaves at its end;
+// an empty string stays empty.
+std::string WithoutTrailingNul(const std::string& converted);
+
+// The running program's full path (argv[0] made absolute), converted with its
+// NUL kept, as handed to OpenSSL for the provider search path. Empty when the
+// path cannot be had or does not fit the console system's 260-character limit.
+std::string ProgramPathForOpenSsl(const wchar_t* programPath);

@@ -1,0 +1,75 @@
+#include <iostream>
+#include <string>
+
+#include "cli/entry.h"
+#include "cli/handlers.h"
+
+namespace {
+
+struct Command {
+  const wchar_t* word;
+  void (*handler)(int, wchar_t*[]);
+};
+
+// Compared in this order, exactly and case-sensitively.
+constexpr Command kCommands[] = {
+    {L"PFX", HandlePfx},     {L"CSR", HandleCsr},       {L"genkeys", HandleGenKeys},
+    {L"sign", HandleSign},   {L"verify", HandleVerify},
+};
+
+const char* const kUsage[] = {
+    "cspTRIL.exe genkeys RSA 1024",
+    "cspTRIL.exe genkeys GOST",
+    "cspTRIL.exe genkeys RSA 1024 C:\\test ",
+    "cspTRIL.exe genkeys GOST C:\\test",
+    "cspTRIL.exe sign SHA256 C:\\test\\rsa_private_key.pem c:\\test\\test.txt",
+    "cspTRIL.exe sign GOST C:\\test\\gost_private_key.pem c:\\test\\test.txt",
+    "cspTRIL.exe sign SHA256 C:\\test\\rsa_private_key.pem c:\\test\\test.txt c:\\test\\test.sig",
+    "cspTRIL.exe sign GOST C:\\test\\gost_private_key.pem c:\\test\\test.txt c:\\test\\test.sig",
+    "cspTRIL.exe sign SHA256 C:\\test\\rsa_cert.pfx c:\\test\\test.txt c:\\test\\rsa.sign password",
+    "cspTRIL.exe sign GOST C:\\test\\gost_cert.pfx c:\\test\\test.txt c:\\test\\gost.sign password",
+    "cspTRIL.exe verify SHA256 C:\\test\\rsa_public_key.pem c:\\test\\test.txt c:\\test\\test.sig",
+    "cspTRIL.exe verify GOST C:\\test\\gost_public_key.pem c:\\test\\test.txt c:\\test\\test.sig",
+    "cspTRIL verify SHA256 C:\\test\\out.pfx c:\\test\\test.txt c:\\test\\out.sign 4729",
+    "cspTRIL.exe CSR SHA256 C:\\test\\rsa_private_key.pem c:\\test\\rsa_public_key.pem "
+    "\"/C=TJ/ST=Tajikistan/L=Dushanbe/O=YourOrganization/OU=YourUnit/CN=YourCommonName\"",
+    "cspTRIL.exe CSR GOST C:\\test\\gost_private_key.pem c:\\test\\gost_public_key.pem "
+    "\"/C=TJ/ST=Tajikistan/L=Dushanbe/O=YourOrganization/OU=YourUnit/CN=YourCommonName\"",
+    "cspTRIL.exe CSR SHA256 C:\\test\\rsa_private_key.pem c:\\test\\rsa_public_key.pem "
+    "\"/C=TJ/ST=Tajikistan/L=Dushanbe/O=YourOrganization/OU=YourUnit/CN=YourCommonName\" "
+    "C:\\test\\rsa.csr",
+    "cspTRIL.exe CSR GOST C:\\test\\gost_private_key.pem c:\\test\\gost_public_key.pem "
+    "\"/C=TJ/ST=Tajikistan/L=Dushanbe/O=YourOrganization/OU=YourUnit/CN=YourCommonName\" "
+    "C:\\test\\gost.csr",
+    "cspTRIL.exe PFX private_key.pem cert.pem outfile.pfx pfxpassword cacert.pem friendlyname",
+};
+
+void PrintBanner() {
+  std::cout << "TRIL cryptography tool Version 1.0.0." << std::endl;
+  std::cout << "Author: TRIL cryptography team <cryptography@tril.tj>" << std::endl;
+  std::cout << "Copyright (c) 2026 TRIL. All rights reserved." << std::endl;
+}
+
+}  // namespace
+
+void PrintUsage() {
+  for (const char* line : kUsage) std::cout << line << std::endl;
+}
+
+int wmain(int argc, wchar_t* argv[]) {
+  PrintBanner();
+  if (argc < 3) {
+    std::cout << "Command is Missing. Commands:" << std::endl;
+    PrintUsage();
+    return 0;
+  }
+  const std::wstring command = argv[1];
+  for (const Command& candidate : kCommands) {
+    if (command == candidate.word) {
+      candidate.handler(argc, argv);
+      return 0;
+    }
+  }
+  std::cout << "Uncnown command" << std::endl;
+  return 0;
+}

@@ -1,0 +1,52 @@
+// Owners for OpenSSL handles: each releases its object with the library's own
+// free function, so an early return frees what was made. Where the order of
+// release matters, declare the owners in the reverse of that order.
+#pragma once
+
+#include <memory>
+
+#include <openssl/bio.h>
+#include <openssl/bn.h>
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+#include <openssl/pkcs12.h>
+#include <openssl/provider.h>
+#include <openssl/x509.h>
+#include <openssl/x509v3.h>
+
+template <auto Free>
+struct FreeWith {
+  template <typename T>
+  void operator()(T* handle) const {
+    Free(handle);
+  }
+};
+
+inline void UnloadProvider(OSSL_PROVIDER* provider) { OSSL_PROVIDER_unload(provider); }
+inline void FreeOpenSslText(char* text) { OPENSSL_free(text); }
+inline void FreeX509Stack(STACK_OF(X509)* stack) { sk_X509_pop_free(stack, X509_free); }
+inline void FreeExtensionStack(STACK_OF(X509_EXTENSION)* stack) {
+  sk_X509_EXTENSION_pop_free(stack, X509_EXTENSION_free);
+}
+
+using BioPtr = std::unique_ptr<BIO, FreeWith<BIO_free_all>>;
+using BignumPtr = std::unique_ptr<BIGNUM, FreeWith<BN_free>>;
+using ExtensionStackPtr = std::unique_ptr<STACK_OF(X509_EXTENSION), FreeWith<FreeExtensionStack>>;
+using LibCtxPtr = std::unique_ptr<OSSL_LIB_CTX, FreeWith<OSSL_LIB_CTX_free>>;
+using MdCtxPtr = std::unique_ptr<EVP_MD_CTX, FreeWith<EVP_MD_CTX_free>>;
+using OpenSslTextPtr = std::unique_ptr<char, FreeWith<FreeOpenSslText>>;
+using Pkcs12Ptr = std::unique_ptr<PKCS12, FreeWith<PKCS12_free>>;
+using PkeyCtxPtr = std::unique_ptr<EVP_PKEY_CTX, FreeWith<EVP_PKEY_CTX_free>>;
+using PkeyPtr = std::unique_ptr<EVP_PKEY, FreeWith<EVP_PKEY_free>>;
+using ProviderPtr = std::unique_ptr<OSSL_PROVIDER, FreeWith<UnloadProvider>>;
+using X509NamePtr = std::unique_ptr<X509_NAME, FreeWith<X509_NAME_free>>;
+using X509Ptr = std::unique_ptr<X509, FreeWith<X509_free>>;
+using X509ReqPtr = std::unique_ptr<X509_REQ, FreeWith<X509_REQ_free>>;
+using X509StackPtr = std::unique_ptr<STACK_OF(X509), FreeWith<FreeX509Stack>>;
+
+// Copies out the bytes a memory BIO holds, by their length (they may hold NULs).
+inline std::string MemoryBioContents(BIO* bio) {
+  BUF_MEM* buffer = nullptr;
+  BIO_get_mem_ptr(bio, &buffer);
+  return buffer == nullptr ? std::string() : std::string(buffer->data, buffer->length);
+}

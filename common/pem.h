@@ -1,0 +1,10 @@
+#pragma once
+
+#include <string>
+
+#include <openssl/evp.h>
+
+// Key handles from PEM text held in memory. Each returns a new handle that
+// the caller frees, or null without a word when the text holds no such key.
+EVP_PKEY* PemToPrivateKey(const std::string& pem);
+EVP_PKEY* PemToPublicKey(const std::string& pem);

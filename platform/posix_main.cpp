@@ -1,0 +1,18 @@
+// POSIX entry: turns the byte arguments into wide strings and hands them to
+// the tool's wide-character entry point, as the console system would.
+#include <string>
+#include <vector>
+
+#include "cli/entry.h"
+#include "platform/platform.h"
+
+int main(int argc, char* argv[]) {
+  UseShippedOpenSslConfig(RunningExecutablePath());
+  std::vector<std::wstring> arguments;
+  arguments.reserve(static_cast<std::size_t>(argc));
+  for (int i = 0; i < argc; ++i) arguments.push_back(DecodeArgument(argv[i]));
+  std::vector<wchar_t*> pointers;
+  for (std::wstring& argument : arguments) pointers.push_back(argument.data());
+  pointers.push_back(nullptr);
+  return wmain(argc, pointers.data());
+}

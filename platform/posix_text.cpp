@@ -1,0 +1,113 @@
+#include <climits>
+#include <cstring>
+#include <cwchar>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace {
+
+constexpr char32_t kEscapeBase = 0xDC00;  // byte b (0x80..0xFF) stands as U+DC00 + b
+constexpr char32_t kReplacement = 0xFFFD;
+
+// Length of the valid UTF-8 sequence at text[pos], or 0 when the byte there
+// does not start one. Overlong forms, surrogates and values past U+10FFFF
+// count as invalid, so that decoding and encoding are exact inverses.
+std::size_t ValidSequenceLength(const std::string& text, std::size_t pos) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(pos);
+  if (lead < 0x80) return 1;
+  std::size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // allowed range of the first continuation byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (pos + length > text.size()) return 0;
+  if (byte(pos + 1) < low || byte(pos + 1) > high) return 0;
+  for (std::size_t i = 2; i < length; ++i) {
+    if (byte(pos + i) < 0x80 || byte(pos + i) > 0xBF) return 0;
+  }
+  return length;
+}
+
+char32_t DecodeSequence(const std::string& text, std::size_t pos, std::size_t length) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  static const unsigned char kLeadMask[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+  char32_t value = byte(pos) & kLeadMask[length];
+  for (std::size_t i = 1; i < length; ++i) value = (value << 6) | (byte(pos + i) & 0x3F);
+  return value;
+}
+
+void AppendUtf8(std::string& out, char32_t value) {
+  if (value >= kEscapeBase + 0x80 && value <= kEscapeBase + 0xFF) {
+    out += static_cast<char>(value - kEscapeBase);
+    return;
+  }
+  if ((value >= 0xD800 && value <= 0xDFFF) || value > 0x10FFFF) value = kReplacement;
+  if (value < 0x80) {
+    out += static_cast<char>(value);
+  } else if (value < 0x800) {
+    out += static_cast<char>(0xC0 | (value >> 6));
+    out += static_cast<char>(0x80 | (value & 0x3F));
+  } else if (value < 0x10000) {
+    out += static_cast<char>(0xE0 | (value >> 12));
+    out += static_cast<char>(0x80 | ((value >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (value & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (value >> 18));
+    out += static_cast<char>(0x80 | ((value >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((value >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (value & 0x3F));
+  }
+}
+
+}  // namespace
+
+std::wstring DecodeArgument(const std::string& bytes) {
+  std::wstring wide;
+  wide.reserve(bytes.size());
+  for (std::size_t pos = 0; pos < bytes.size();) {
+    const std::size_t length = ValidSequenceLength(bytes, pos);
+    if (length == 0) {
+      wide += static_cast<wchar_t>(kEscapeBase + static_cast<unsigned char>(bytes[pos]));
+      ++pos;
+    } else {
+      wide += static_cast<wchar_t>(DecodeSequence(bytes, pos, length));
+      pos += length;
+    }
+  }
+  return wide;
+}
+
+int WideCharToMultiByte(UINT codePage, DWORD /*flags*/, const wchar_t* wideText, int wideLength,
+                        char* out, int outSize, const char* /*defaultChar*/,
+                        BOOL* usedDefaultChar) {
+  if (codePage != CP_UTF8 || wideText == nullptr || wideLength == 0 || wideLength < -1 ||
+      outSize < 0) {
+    return 0;
+  }
+  const std::size_t count =
+      wideLength == -1 ? std::wcslen(wideText) + 1 : static_cast<std::size_t>(wideLength);
+  std::string encoded;
+  encoded.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    AppendUtf8(encoded, static_cast<char32_t>(wideText[i]));
+  }
+  if (usedDefaultChar != nullptr) *usedDefaultChar = 0;
+  if (encoded.size() > static_cast<std::size_t>(INT_MAX)) return 0;
+  const int size = static_cast<int>(encoded.size());
+  if (outSize == 0) return size;
+  if (out == nullptr || size > outSize) return 0;
+  std::memcpy(out, encoded.data(), encoded.size());
+  return size;
+}

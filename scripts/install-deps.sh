@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what building and testing cspTRIL needs on Debian 12 (run as root).
+set -euo pipefail
+export DEBIAN_FRONTEND=noninteractive
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  libssl-dev openssl libengine-gost-openssl
+  libgtest-dev
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+    missing+=("$package")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  apt-get update
+  apt-get install -y --no-install-recommends "${missing[@]}"
+fi
