@@ -143,3 +143,47 @@ unsigned FileMode(const std::string& path) {
   if (stat(path.c_str(), &info) != 0) throw std::runtime_error("cannot stat " + path);
   return info.st_mode & 07777;
 }
+
+std::string RunOpensslOrThrow(const std::vector<std::string>& args, const std::string& input) {
+  const RunResult result = RunOpenssl(args, input);
+  if (result.exitCode != 0) {
+    std::string command = "openssl";
+    for (const std::string& arg : args) command += " " + arg;
+    throw std::runtime_error(command + " failed: " + result.err);
+  }
+  return result.out;
+}
+
+KeyFiles MakeKeyPair(const TempDir& dir, const std::string& kind, const std::string& stem) {
+  KeyFiles files{dir / (stem + "_private.pem"), dir / (stem + "_public.pem")};
+  if (kind == "GOST") {
+    RunOpensslOrThrow({"genpkey", "-algorithm", "gost2012_256", "-pkeyopt", "paramset:TCB",
+                       "-out", files.privateKey});
+  } else {
+    RunOpensslOrThrow({"genpkey", "-algorithm", "RSA", "-pkeyopt", "rsa_keygen_bits:2048",
+                       "-out", files.privateKey});
+  }
+  RunOpensslOrThrow({"pkey", "-in", files.privateKey, "-pubout", "-out", files.publicKey});
+  return files;
+}
+
+std::string MakeCertificate(const TempDir& dir, const std::string& privateKey,
+                            const std::string& fileName, const std::vector<std::string>& extra) {
+  const std::string cert = dir / fileName;
+  std::vector<std::string> args{"req", "-x509", "-new", "-key", privateKey, "-subj",
+                                "/C=TJ/O=TRIL Test/CN=Test Signer", "-days", "30", "-out", cert};
+  args.insert(args.end(), extra.begin(), extra.end());
+  RunOpensslOrThrow(args);
+  return cert;
+}
+
+std::string MakePkcs12(const TempDir& dir, const std::string& privateKey, const std::string& cert,
+                       const std::string& password, const std::string& fileName,
+                       const std::vector<std::string>& extra) {
+  const std::string pfx = dir / fileName;
+  std::vector<std::string> args{"pkcs12", "-export", "-inkey", privateKey, "-in", cert,
+                                "-passout", "pass:" + password, "-out", pfx};
+  args.insert(args.end(), extra.begin(), extra.end());
+  RunOpensslOrThrow(args);
+  return pfx;
+}

@@ -49,3 +49,25 @@ std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& data);
 bool FileExists(const std::string& path);
 unsigned FileMode(const std::string& path);  // permission bits
+
+// Fixtures made with the openssl program (throwing with its error text when
+// it fails). Kinds are "RSA" (2048 bits) and "GOST" (gost2012_256, TCB).
+struct KeyFiles {
+  std::string privateKey;
+  std::string publicKey;
+};
+KeyFiles MakeKeyPair(const TempDir& dir, const std::string& kind, const std::string& stem = "key");
+
+// Self-signed certificate for a private key; extra openssl req arguments may
+// choose the digest ("-sha1", "-md_gost12_256") or the serial ("-set_serial", "1").
+std::string MakeCertificate(const TempDir& dir, const std::string& privateKey,
+                            const std::string& fileName,
+                            const std::vector<std::string>& extra = {});
+
+// PKCS#12 file with the key and certificate, as openssl pkcs12 -export makes it.
+std::string MakePkcs12(const TempDir& dir, const std::string& privateKey, const std::string& cert,
+                       const std::string& password, const std::string& fileName,
+                       const std::vector<std::string>& extra = {});
+
+// Runs the openssl program and throws with its standard error unless it succeeds.
+std::string RunOpensslOrThrow(const std::vector<std::string>& args, const std::string& input = {});
