@@ -27,8 +27,9 @@ struct Algorithm {
   const char* digest;  // openssl dgst option
   std::string line;    // the line the command prints for the word
 };
-const Algorithm kAlgorithms[] = {{"RSA", "SHA256", "-sha256", kRsaLine},
-                                 {"GOST", "GOST", "-md_gost12_256", "Gost R 3411-2012 sign algoritm\n"}};
+const Algorithm kAlgorithms[] = {
+    {"RSA", "SHA256", "-sha256", kRsaLine},
+    {"GOST", "GOST", "-md_gost12_256", "Gost R 3411-2012 sign algoritm\n"}};
 
 void ExpectRun(const std::vector<std::string>& args, const std::string& out,
                const std::string& err = "", const RunOptions& options = {}) {
@@ -202,5 +203,6 @@ TEST(CertificateToPublicKeyPem, GivesThePemBlockOrTheBareErrorCodeOnStandardOutp
   ::testing::internal::CaptureStdout();
   EXPECT_EQ(CertificateToPublicKeyPem(keyless.get()), "");
   const std::string shown = ::testing::internal::GetCapturedStdout();
-  EXPECT_TRUE(std::regex_match(shown, std::regex("Error extracting public key: [0-9]+\n"))) << shown;
+  EXPECT_TRUE(std::regex_match(shown, std::regex("Error extracting public key: [0-9]+\n")))
+      << shown;
 }
