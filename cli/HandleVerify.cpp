@@ -1,3 +1,117 @@
-#include "cli/handlers.h"
+#include <iostream>
+#include <string>
+#include <utility>
+#include <vector>
 
-void HandleVerify(int /*argc*/, wchar_t* /*argv*/[]) {}
+#include <openssl/bio.h>
+#include <openssl/x509.h>
+
+#include "cli/entry.h"
+#include "cli/handlers.h"
+#include "common/files.h"
+#include "common/handles.h"
+#include "pkcs12/PFX_parser.h"
+#include "signing/verify_engine.h"
+
+namespace {
+
+// The first three characters after the last dot of the converted key path,
+// its NUL included: "key.pfx" gives "pfx", "key.pfxold" gives "pfx" too, and
+// "key.pf" gives "pf" and the NUL, which names no PKCS#12 file. A dot at the
+// very start (".pfx" alone) is no extension; nor is a missing dot.
+std::string KeyFileExtension(const std::string& publicKeyTmp) {
+  const std::size_t dot = publicKeyTmp.rfind('.');
+  if (dot == std::string::npos || dot == 0) return {};
+  const std::string ExtFile = publicKeyTmp.substr(dot + 1);
+  return ExtFile.substr(0, 3);
+}
+
+bool NamesPkcs12File(const std::string& fileExt) {
+  return fileExt == "PFX" || fileExt == "pfx" || fileExt == "Pfx";
+}
+
+void PrintName(const char* label, const X509_NAME* name) {
+  OpenSslTextPtr text(X509_NAME_oneline(name, nullptr, 0));
+  std::cout << label << (text ? text.get() : "") << std::endl;
+}
+
+void PrintNotAfter(const X509* cert) {
+  BioPtr bio(BIO_new(BIO_s_mem()));
+  ASN1_TIME_print(bio.get(), X509_get0_notAfter(cert));
+  const long pending = BIO_ctrl(bio.get(), BIO_CTRL_PENDING, 0, nullptr);
+  const int length = pending > 0 ? static_cast<int>(pending) : 0;
+  // One byte more than pending, so the text ends in a NUL whatever was read.
+  std::vector<char> buffer(static_cast<std::size_t>(length) + 1, '\0');
+  if (length > 0) BIO_read(bio.get(), buffer.data(), length);
+  std::cout << "not After " << buffer.data() << std::endl;
+}
+
+// What the user sees of the certificate before its key is used.
+void PrintCertificateReport(const X509* cert) {
+  PrintName("Subject Name: ", X509_get_subject_name(cert));
+  PrintName("Issuer Name: ", X509_get_issuer_name(cert));
+  PrintNotAfter(cert);
+}
+
+}  // namespace
+
+void HandleVerify(int argc, wchar_t* argv[]) {
+  if (argc < 6) {
+    std::cout << "Wrong input parameters" << std::endl;
+    std::cout << "Must be : cspTRIL.exe verify SHA256 rsa_public_key.pem test.txt test.sig"
+              << std::endl;
+    return;
+  }
+  const std::wstring alghoritm = argv[2];
+  const std::string publicKeyTmp = WideToUtf8(argv[3]);
+  const std::string inFileTmp = WideToUtf8(argv[4]);
+  const std::string signFileTmp = WideToUtf8(argv[5]);
+  const std::string publicKey = WithoutTrailingNul(publicKeyTmp);
+  const std::string inFile = WithoutTrailingNul(inFileTmp);
+  const std::string signFile = WithoutTrailingNul(signFileTmp);
+  const std::string OpenSSLPath = ProgramPathForOpenSsl(argv[0]);
+
+  // The only copy of the input the run makes; the engine reads it in place.
+  const std::string srcTxt = ReadFileToString(inFile);
+  std::string publicKeyPEM;
+  std::string pfxPassword;
+  if (argc > 6) pfxPassword = WithoutTrailingNul(WideToUtf8(argv[6]));
+  const std::string fileExt = KeyFileExtension(publicKeyTmp);
+  std::string fileData = ReadFileToString(publicKey);
+
+  if (NamesPkcs12File(fileExt)) {
+    std::cout << "PFX is used" << std::endl;
+    const X509Ptr cert(PfxToCertificate(fileData, pfxPassword));
+    if (!cert) {
+      std::cout << "Can not read certificate from PFX" << std::endl;
+      return;
+    }
+    PrintCertificateReport(cert.get());
+    publicKeyPEM = CertificateToPublicKeyPem(cert.get());
+  } else {
+    publicKeyPEM = std::move(fileData);
+  }
+  if (publicKeyPEM.empty()) {
+    std::cout << "Error get public key" << std::endl;
+    return;
+  }
+  const std::string signature = ReadFileToString(signFile);
+
+  // The word is judged only now, after every file has been read.
+  std::string var_alg;
+  if (alghoritm == L"SHA256") {
+    std::cout << "RSA Sha256 sign algoritm" << std::endl;
+    var_alg = "SHA256";
+  } else if (alghoritm == L"GOST") {
+    std::cout << "Gost R 3411-2012 sign algoritm" << std::endl;
+    var_alg = "md_gost12_256";
+  } else {
+    std::cout << "Wrong digest algoritm" << std::endl;
+    return;
+  }
+  if (VerifySignature(OpenSSLPath, publicKeyPEM, var_alg, srcTxt, signature)) {
+    std::cout << "Verification OK" << std::endl;
+  } else {
+    std::cout << "Verification Failed" << std::endl;
+  }
+}

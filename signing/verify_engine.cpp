@@ -1,0 +1,35 @@
+#include "signing/verify_engine.h"
+
+#include <openssl/evp.h>
+#include <openssl/provider.h>
+
+#include "common/handles.h"
+#include "common/pem.h"
+
+bool VerifySignature(const std::string& OpenSSLPath, const std::string& publicKeyPem,
+                     const std::string& digestName, const std::string& data,
+                     const std::string& signature) {
+  OPENSSL_init_crypto(OPENSSL_INIT_ADD_ALL_CIPHERS | OPENSSL_INIT_ADD_ALL_DIGESTS, nullptr);
+  // The set-up is not checked: whatever is missing shows in the final step.
+  // The provider stays loaded for the rest of the run, so its handle is dropped.
+  OSSL_PROVIDER_set_default_search_path(nullptr, OpenSSLPath.c_str());
+  OSSL_PROVIDER_load(nullptr, "default");
+
+  // Released in the reverse order: the digest context, then the key.
+  PkeyPtr key(PemToPublicKey(publicKeyPem));
+  if (!key) return false;
+  // The data is handed over where it lies; inputs may be as large as memory allows.
+  const unsigned char* message = reinterpret_cast<const unsigned char*>(data.data());
+  const std::size_t messageSize = data.size();
+  MdCtxPtr context(EVP_MD_CTX_new());
+  if (!context) return false;
+  // An unknown name gives a null digest, passed on: the library decides what
+  // that means for the key, and the final step reports the outcome.
+  const EVP_MD* digest = EVP_get_digestbyname(digestName.c_str());
+  const std::string sign = signature;
+
+  EVP_DigestVerifyInit(context.get(), nullptr, digest, nullptr, key.get());
+  EVP_DigestVerifyUpdate(context.get(), message, messageSize);
+  return EVP_DigestVerifyFinal(context.get(), reinterpret_cast<const unsigned char*>(sign.data()),
+                               sign.size()) == 1;
+}
