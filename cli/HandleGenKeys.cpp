@@ -1,3 +1,97 @@
-#include "cli/handlers.h"
+#include <cstdlib>
+#include <iostream>
+#include <stdexcept>
+#include <string>
 
-void HandleGenKeys(int /*argc*/, wchar_t* /*argv*/[]) {}
+#include "cli/entry.h"
+#include "cli/handlers.h"
+#include "keys/gost_keys.h"
+#include "keys/rsa_keys.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr DWORD kMaxPath = 260;
+
+// The key size as the user typed it: leading blanks, an optional sign, then
+// digits up to the first other character ("1024abc" is 1024). Anything that
+// does not start that way, or does not fit an int, ends the run with exit
+// code 1 before a key is made: there is no sensible size to go on with.
+int BitSizeOrExit(const std::wstring& bitSizeStr) {
+  const char* problem = nullptr;
+  try {
+    return std::stoi(bitSizeStr, nullptr, 10);
+  } catch (const std::invalid_argument&) {
+    problem = "it is not a decimal number";
+  } catch (const std::out_of_range&) {
+    problem = "it is out of range";
+  }
+  std::cerr << "Invalid RSA key size: \"" << WithoutTrailingNul(WideToUtf8(bitSizeStr)) << "\" ("
+            << problem << ")" << std::endl;
+  std::exit(EXIT_FAILURE);
+}
+
+// The folder argument when there is one, else the current directory. False
+// (with a line on standard error) when the current directory cannot be had
+// or is longer than the console system allows.
+bool OutputFolder(int argc, wchar_t* argv[], int folderIndex, std::string& folder) {
+  if (argc > folderIndex) {
+    const std::string sfolder = WithoutTrailingNul(WideToUtf8(argv[folderIndex]));
+    folder = sfolder;
+    return true;
+  }
+  char currentDir[kMaxPath];
+  const DWORD length = GetCurrentDirectoryA(kMaxPath, currentDir);
+  if (length == 0 || length >= kMaxPath) {
+    std::cerr << "Cannot determine the current directory (missing, or longer than "
+              << kMaxPath - 1 << " characters); name the output folder instead." << std::endl;
+    return false;
+  }
+  folder = currentDir;
+  return true;
+}
+
+void PrintResult(bool result) { std::cout << "Result :" << result << std::endl; }
+
+}  // namespace
+
+void HandleGenKeys(int argc, wchar_t* argv[]) {
+  std::string folder;
+  std::string OpenSSLPath;
+  const std::wstring alghoritm = argv[2];
+  OpenSSLPath = ProgramPathForOpenSsl(argv[0]);
+
+  if (alghoritm == L"RSA") {
+    std::cout << "RSA generation key" << std::endl;
+    if (argc < 4) {
+      std::cout << "RSA bitSize is Missing" << std::endl;
+      return;
+    }
+    const std::wstring bitSizeStr = argv[3];
+    const int bitSize = BitSizeOrExit(bitSizeStr);
+    std::cout << "BitSize: " << bitSize << std::endl;
+    if (!OutputFolder(argc, argv, 4, folder)) {
+      PrintResult(false);
+      return;
+    }
+    const std::string RSAPrivKey = folder + kPathSeparator + "rsa_private_key.pem";
+    const std::string RSAPubKey = folder + kPathSeparator + "rsa_public_key.pem";
+    std::cout << "RSA private key is " << RSAPrivKey << std::endl;
+    std::cout << "RSA public key is " << RSAPubKey << std::endl;
+    PrintResult(GenerateAndSaveRsaKeys(bitSize, RSAPrivKey, RSAPubKey));
+  } else if (alghoritm == L"GOST") {
+    std::cout << "GOST generation key" << std::endl;
+    if (!OutputFolder(argc, argv, 3, folder)) {
+      PrintResult(false);
+      return;
+    }
+    std::cout << "Folder is " << folder << std::endl;
+    const std::string gostPrivKey = folder + kPathSeparator + "gost_private_key.pem";
+    const std::string gostPubKey = folder + kPathSeparator + "gost_public_key.pem";
+    std::cout << "GOST private key is " << gostPrivKey << std::endl;
+    std::cout << "GOST public key is " << gostPubKey << std::endl;
+    PrintResult(GenerateAndSaveGostKeys(OpenSSLPath, gostPrivKey, gostPubKey));
+  } else {
+    std::cout << "Algoritm is Missing" << std::endl;
+  }
+}

@@ -1,0 +1,25 @@
+// GOST R 34.10-2012 key pairs (256-bit keys, parameter set TCB) made in a
+// library context of their own, stored as two PEM files written byte for byte.
+#pragma once
+
+#include <string>
+
+#include <openssl/evp.h>
+
+// Sets up a library context whose provider search path is `OpenSSLPath`
+// (up to its first NUL), generates the key and writes the private-key file,
+// then the public-key file. True only when both were written in full.
+bool GenerateAndSaveGostKeys(std::string OpenSSLPath, const std::string& privateKeyPath,
+                             const std::string& publicKeyPath);
+
+// Empties this thread's OpenSSL error queue onto standard error, oldest
+// first, one "OpenSSL Error: " line per error.
+void PrintOpenSslErrors();
+
+// PEM texts of a borrowed key; empty when rendering fails.
+std::string GostPrivateKeyToPem(EVP_PKEY* key);
+std::string GostPublicKeyToPem(EVP_PKEY* key);
+
+// Render a borrowed key and write it to a path. True when the whole text reached the file.
+bool SaveGostPrivateKey(EVP_PKEY* key, const std::string& path);
+bool SaveGostPublicKey(EVP_PKEY* key, const std::string& path);

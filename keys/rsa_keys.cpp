@@ -1,0 +1,117 @@
+#include "keys/rsa_keys.h"
+
+#include <fstream>
+#include <iostream>
+
+#include <openssl/pem.h>
+#include <openssl/rsa.h>
+
+#include "common/handles.h"
+#include "platform/platform.h"
+
+namespace {
+
+void Report(const char* message) { std::cerr << message << std::endl; }
+
+// Renders a key through a memory BIO; `write` must give exactly 1 on success.
+template <typename Writer>
+std::string RenderPem(EVP_PKEY* pkey, Writer write, const char* writeFailure) {
+  BioPtr bio(BIO_new(BIO_s_mem()));
+  if (!bio) {
+    Report("Failed to create BIO.");
+    return {};
+  }
+  if (write(bio.get(), pkey) != 1) {
+    Report(writeFailure);
+    return {};
+  }
+  return MemoryBioContents(bio.get());
+}
+
+// Text-mode stream, as the key files are text; the result tells only whether
+// the file could be opened.
+bool WriteOpened(std::ofstream& stream, const std::string& text, const std::string& path,
+                 const char* openFailure) {
+  if (stream.fail()) {
+    std::cerr << openFailure << path << std::endl;
+    return false;
+  }
+  stream << text;
+  stream.close();
+  return true;
+}
+
+}  // namespace
+
+EVP_PKEY* GenerateRsaKey(int bits) {
+  PkeyCtxPtr ctx(EVP_PKEY_CTX_new_id(EVP_PKEY_RSA, nullptr));
+  if (!ctx) {
+    Report("Failed to create context.");
+    return nullptr;
+  }
+  if (EVP_PKEY_keygen_init(ctx.get()) <= 0) {
+    Report("Key generation initialization failed.");
+    return nullptr;
+  }
+  if (EVP_PKEY_CTX_set_rsa_keygen_bits(ctx.get(), bits) <= 0) {
+    Report("Setting key size failed.");
+    return nullptr;
+  }
+  EVP_PKEY* pkey = nullptr;
+  if (EVP_PKEY_keygen(ctx.get(), &pkey) <= 0) {
+    Report("Key generation failed.");
+    return nullptr;
+  }
+  return pkey;
+}
+
+std::string PrivateKeyToPem(EVP_PKEY* pkey) {
+  // No cipher and no pass phrase: unencrypted PKCS#8.
+  std::string privateKey = RenderPem(
+      pkey,
+      [](BIO* bio, EVP_PKEY* key) {
+        return PEM_write_bio_PrivateKey(bio, key, nullptr, nullptr, 0, nullptr, nullptr);
+      },
+      "Failed to write private key to BIO.");
+  return privateKey;
+}
+
+std::string PublicKeyToPem(EVP_PKEY* pkey) {
+  std::string publicKey = RenderPem(
+      pkey, [](BIO* bio, EVP_PKEY* key) { return PEM_write_bio_PUBKEY(bio, key); },
+      "Failed to write public key to BIO.");
+  return publicKey;
+}
+
+bool SavePrivateKey(const std::string& privateKey, const std::string& path) {
+  RestrictToOwner(path);
+  std::ofstream privateKeyStream(path.c_str(), std::ios::out);
+  return WriteOpened(privateKeyStream, privateKey, path, "Failed to open file for private key: ");
+}
+
+bool SavePublicKey(const std::string& publicKey, const std::string& path) {
+  std::ofstream publicKeyStream(path.c_str(), std::ios::out);
+  return WriteOpened(publicKeyStream, publicKey, path, "Failed to open file for public key: ");
+}
+
+bool GenerateAndSaveRsaKeys(int bits, const std::string& privateKeyPath,
+                            const std::string& publicKeyPath) {
+  const PkeyPtr pkey(GenerateRsaKey(bits));
+  if (!pkey) {
+    Report("Failed to generate RSA Key.");
+    return false;
+  }
+  const std::string privateKeyStr = PrivateKeyToPem(pkey.get());
+  if (privateKeyStr.empty()) {
+    Report("Failed to retrieve private key as string.");
+    return false;
+  }
+  // The private-key file is complete before the public text is even made.
+  if (!SavePrivateKey(privateKeyStr, privateKeyPath)) return false;
+  const std::string publicKeyStr = PublicKeyToPem(pkey.get());
+  if (publicKeyStr.empty()) {
+    Report("Failed to retrieve public key as string.");
+    return false;
+  }
+  return SavePublicKey(publicKeyStr, publicKeyPath);
+}
