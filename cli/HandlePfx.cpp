@@ -1,3 +1,46 @@
-#include "cli/handlers.h"
+#include <iostream>
+#include <string>
 
-void HandlePfx(int /*argc*/, wchar_t* /*argv*/[]) {}
+#include "cli/entry.h"
+#include "cli/handlers.h"
+#include "pkcs12/PFX_parser.h"
+
+// PFX private_key.pem cert.pem outfile.pfx password [cacert.pem [friendlyname]]
+void HandlePfx(int argc, wchar_t* argv[]) {
+  if (argc < 6) {
+    std::cout << "Wrong input parameters" << std::endl;
+    std::cout << "Must be : cspTRIL.exe PFX private_key.pem cert.pem outfile.pfx pfxpassword "
+                 "cacert.pem friendlyname"
+              << std::endl;
+    return;
+  }
+  const std::string privateKeyTmp = WideToUtf8(argv[2]);
+  const std::string certTmp = WideToUtf8(argv[3]);
+  const std::string outFileTmp = WideToUtf8(argv[4]);
+  const std::string passtmp = WideToUtf8(argv[5]);
+
+  // An empty CA argument means no CA certificate, as an absent one does.
+  std::string cacert;
+  if (argc > 6) {
+    const std::string cacertTmp = WideToUtf8(argv[6]);
+    cacert = WithoutTrailingNul(cacertTmp);
+  }
+  std::string friendlyname;
+  if (argc > 7) {
+    const std::string friendlyNameTmp = WideToUtf8(argv[7]);
+    friendlyname = WithoutTrailingNul(friendlyNameTmp);
+  }
+
+  const std::string cert = WithoutTrailingNul(certTmp);
+  const std::string key = WithoutTrailingNul(privateKeyTmp);
+  const std::string outFile = WithoutTrailingNul(outFileTmp);
+  const std::string pass = WithoutTrailingNul(passtmp);
+
+  const bool result = GeneratePkcs12(cert, key, cacert, pass, friendlyname, outFile);
+  if (result) {
+    std::cout << "Generate PKCS12 OK" << result << std::endl;
+    std::cout << "data saved to PKCS12 file " << outFile << std::endl;
+  } else {
+    std::cout << "Generate PKCS12 failed" << result << std::endl;
+  }
+}
