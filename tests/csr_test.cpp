@@ -2,7 +2,6 @@
 // with every request read back by the openssl program.
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -13,15 +12,10 @@
 
 namespace {
 
+using Args = std::vector<std::string>;
+
 const std::string kSubject =
     "/C=TJ/ST=Tajikistan/L=Dushanbe/O=YourOrganization/OU=YourUnit/CN=YourCommonName";
-
-const std::string kTooFewArguments =
-    "Wrong input parameters\n"
-    "cspTRIL.exe CSR GOST C:\\test\\gost_private_key.pem c:\\test\\gost_public_key.pem \"" +
-    kSubject + "\"\n" +
-    "cspTRIL.exe CSR SHA256 C:\\test\\rsa_private_key.pem c:\\test\\rsa_public_key.pem \"" +
-    kSubject + "\"\n";
 
 const std::string kExtensionRequests =
     "            Requested Extensions:\n"
@@ -30,16 +24,9 @@ const std::string kExtensionRequests =
     "                X509v3 Key Usage: \n"
     "                    Digital Signature, Key Encipherment\n";
 
-std::string RequestText(const std::string& csr) {
-  return RunOpensslOrThrow({"req", "-in", csr, "-noout", "-text"});
-}
-
-std::string CarriedKey(const std::string& csr) {
-  return RunOpensslOrThrow({"req", "-in", csr, "-noout", "-pubkey"});
-}
-
-std::string SubjectLine(const std::string& csr) {
-  return RunOpensslOrThrow({"req", "-in", csr, "-noout", "-subject"});
+// What openssl req prints about a request with one option: -text, -pubkey, -subject.
+std::string ReadRequest(const std::string& csr, const std::string& option) {
+  return RunOpensslOrThrow({"req", "-in", csr, "-noout", option});
 }
 
 // openssl req -verify reports a bad self-signature on standard error but still exits 0.
@@ -56,11 +43,10 @@ bool Contains(const std::string& text, const std::string& part) {
 
 TEST(ParseSubject, AppendsOneEntryPerPieceInOrderAndLeavesRefusedOnesOut) {
   const struct {
-    std::string subject;
-    std::string oneline;
+    std::string subject, oneline;
   } cases[] = {
       {kSubject, kSubject},
-      {"C=TJ/ST=Tajikistan/L=Dushanbe/O=YourOrganization/OU=YourUnit/CN=YourCommonName", kSubject},
+      {kSubject.substr(1), kSubject},
       {"/O=A=B", "/O=A=B"},
       {"/C=TJ/XX=dropped/CN=kept", "/C=TJ/CN=kept"},
       {"", ""},
@@ -88,10 +74,10 @@ TEST(ParseSubject, AppendsOneEntryPerPieceInOrderAndLeavesRefusedOnesOut) {
 
 TEST(CsrCommand, RsaAndGostRequestsVerifyAndCarryTheSubjectExtensionsAndDigest) {
   const struct {
-    std::string kind, word, announcement, signatureAlgorithm;
+    std::string kind, word, lowerWord, announcement, signatureAlgorithm;
   } cases[] = {
-      {"RSA", "SHA256", "Signing algoritm SHA256\n", "sha256WithRSAEncryption"},
-      {"GOST", "GOST", "Signing algoritm GOST R 3411-2012\n",
+      {"RSA", "SHA256", "sha256", "Signing algoritm SHA256\n", "sha256WithRSAEncryption"},
+      {"GOST", "GOST", "gost", "Signing algoritm GOST R 3411-2012\n",
        "GOST R 34.10-2012 with GOST R 34.11-2012 (256 bit)"},
   };
   for (const auto& test : cases) {
@@ -99,7 +85,8 @@ TEST(CsrCommand, RsaAndGostRequestsVerifyAndCarryTheSubjectExtensionsAndDigest) 
     TempDir dir;
     const KeyFiles keys = MakeKeyPair(dir, test.kind);
     const std::string csr = dir / "request.csr";
-    const RunResult run = RunTool({"CSR", test.word, keys.privateKey, keys.publicKey, kSubject, csr});
+    const RunResult run =
+        RunTool({"CSR", test.word, keys.privateKey, keys.publicKey, kSubject, csr});
     const std::string pem = ReadBytes(csr);
     EXPECT_EQ(run.out, kBanner + test.announcement + "CSR:" + pem + "\nCSR saved to file " + csr);
     EXPECT_EQ(run.err, "");
@@ -107,8 +94,8 @@ TEST(CsrCommand, RsaAndGostRequestsVerifyAndCarryTheSubjectExtensionsAndDigest) 
     EXPECT_EQ(pem.substr(pem.size() - 34), "-----END CERTIFICATE REQUEST-----\n");
 
     EXPECT_TRUE(SelfSignatureVerifies(csr));
-    EXPECT_EQ(CarriedKey(csr), ReadBytes(keys.publicKey));
-    const std::string text = RequestText(csr);
+    EXPECT_EQ(ReadRequest(csr, "-pubkey"), ReadBytes(keys.publicKey));
+    const std::string text = ReadRequest(csr, "-text");
     EXPECT_TRUE(Contains(text, "Subject: C = TJ, ST = Tajikistan, L = Dushanbe, "
                                "O = YourOrganization, OU = YourUnit, CN = YourCommonName\n"));
     EXPECT_TRUE(Contains(text, kExtensionRequests)) << text;
@@ -117,50 +104,46 @@ TEST(CsrCommand, RsaAndGostRequestsVerifyAndCarryTheSubjectExtensionsAndDigest) 
     // A word in another case chooses no digest: no announcement, and the
     // library's default for the key type signs.
     const std::string lower = dir / "lower.csr";
-    std::string word = test.word;
-    for (char& c : word) c = static_cast<char>(std::tolower(c));
-    const RunResult lowerRun = RunTool({"CSR", word, keys.privateKey, keys.publicKey, kSubject, lower});
+    const RunResult lowerRun =
+        RunTool({"CSR", test.lowerWord, keys.privateKey, keys.publicKey, kSubject, lower});
     EXPECT_EQ(lowerRun.out, kBanner + "CSR:" + ReadBytes(lower) + "\nCSR saved to file " + lower);
     EXPECT_TRUE(SelfSignatureVerifies(lower));
-    EXPECT_TRUE(Contains(RequestText(lower), "Signature Algorithm: " + test.signatureAlgorithm + "\n"));
+    EXPECT_TRUE(Contains(ReadRequest(lower, "-text"),
+                         "Signature Algorithm: " + test.signatureAlgorithm + "\n"));
   }
 }
 
-TEST(CsrCommand, SubjectStringsAreSignedAsTheyParse) {
-  TempDir dir;
-  const KeyFiles keys = MakeKeyPair(dir, "RSA");
-  const struct {
-    std::string subject, expected;
-  } cases[] = {
-      {"C=TJ/O=A=B/XX=dropped/CN=kept", "subject=C = TJ, O = A=B, CN = kept\n"},
-      {"", "subject=\n"},
-      {"/ CN=refused/O=kept", "subject=O = kept\n"},
-  };
-  for (const auto& test : cases) {
-    const std::string csr = dir / "request.csr";
-    const RunResult run = RunTool({"CSR", "SHA256", keys.privateKey, keys.publicKey, test.subject, csr});
-    EXPECT_EQ(run.err, "") << test.subject;
-    EXPECT_TRUE(SelfSignatureVerifies(csr)) << test.subject;
-    EXPECT_EQ(SubjectLine(csr), test.expected);
-    EXPECT_TRUE(Contains(RequestText(csr), kExtensionRequests));
-  }
-}
-
-TEST(CsrCommand, ThePrivateKeySignsWhileThePublicKeyFileNamesTheCarriedKey) {
+TEST(CsrCommand, KeyFilesAndSubjectDecideWhatIsSignedAndCarried) {
   TempDir dir;
   const KeyFiles keys = MakeKeyPair(dir, "RSA");
   const KeyFiles other = MakeKeyPair(dir, "RSA", "other");
   const std::string csr = dir / "request.csr";
 
+  const struct {
+    std::string subject, expected;
+  } subjects[] = {
+      {"C=TJ/O=A=B/XX=dropped/CN=kept", "subject=C = TJ, O = A=B, CN = kept\n"},
+      {"", "subject=\n"},
+      {"/ CN=refused/O=kept", "subject=O = kept\n"},
+  };
+  for (const auto& test : subjects) {
+    const Args args{"CSR", "SHA256", keys.privateKey, keys.publicKey, test.subject, csr};
+    EXPECT_EQ(RunTool(args).err, "");
+    EXPECT_TRUE(SelfSignatureVerifies(csr)) << test.subject;
+    EXPECT_EQ(ReadRequest(csr, "-subject"), test.expected);
+    EXPECT_TRUE(Contains(ReadRequest(csr, "-text"), kExtensionRequests));
+  }
+
+  // The private key signs while the public key file names the carried key.
   RunResult run = RunTool({"CSR", "SHA256", keys.privateKey, other.publicKey, kSubject, csr});
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(CarriedKey(csr), ReadBytes(other.publicKey));
+  EXPECT_EQ(ReadRequest(csr, "-pubkey"), ReadBytes(other.publicKey));
   EXPECT_FALSE(SelfSignatureVerifies(csr));
 
   run = RunTool({"CSR", "SHA256", keys.privateKey, dir / "missing.pem", kSubject, csr});
   EXPECT_EQ(run.err, "Unable to open key file!\n");
   EXPECT_TRUE(Contains(run.out, "CSR:-----BEGIN CERTIFICATE REQUEST-----\n"));
-  EXPECT_EQ(CarriedKey(csr), ReadBytes(keys.publicKey));
+  EXPECT_EQ(ReadRequest(csr, "-pubkey"), ReadBytes(keys.publicKey));
   EXPECT_TRUE(SelfSignatureVerifies(csr));
 
   const std::string noRequest = kBanner + "Signing algoritm SHA256\nCSR:\n";
@@ -179,21 +162,28 @@ TEST(CsrCommand, PrintsTheRequestInEachFormAndSavesItOnlyWhenAsked) {
   RunOptions inCwd;
   inCwd.cwd = cwd.path();
 
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"CSR", "SHA256"}, {"CSR", "SHA256", keys.privateKey, keys.publicKey}}) {
+  const std::string example = "\"" + kSubject + "\"\n";
+  for (const Args& args : {Args{"CSR", "SHA256"}, Args{"CSR", "SHA256", "a.pem", "b.pem"}}) {
     const RunResult run = RunTool(args, inCwd);
-    EXPECT_EQ(run.out, kBanner + kTooFewArguments);
+    EXPECT_EQ(run.out, kBanner + "Wrong input parameters\n" +
+                           "cspTRIL.exe CSR GOST C:\\test\\gost_private_key.pem "
+                           "c:\\test\\gost_public_key.pem " + example +
+                           "cspTRIL.exe CSR SHA256 C:\\test\\rsa_private_key.pem "
+                           "c:\\test\\rsa_public_key.pem " + example);
     EXPECT_EQ(run.err, "");
   }
 
   // RSA signatures are deterministic, so every run below yields the same text.
-  RunTool({"CSR", "SHA256", keys.privateKey, keys.publicKey, kSubject, csr});
+  const Args base{"CSR", "SHA256", keys.privateKey, keys.publicKey, kSubject};
+  Args saved = base;
+  saved.push_back(csr);
+  RunTool(saved);
   const std::string pem = ReadBytes(csr);
   const std::string printed = kBanner + "Signing algoritm SHA256\nCSR:" + pem + "\n";
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"CSR", "SHA256", keys.privateKey, keys.publicKey, kSubject},
-        {"CSR", "SHA256", keys.privateKey, keys.publicKey, kSubject, ""},
-        {"CSR", "SHA256", keys.privateKey, keys.publicKey, kSubject, "", "ignored"}}) {
+  Args emptyOutput = base, extra = base;
+  emptyOutput.push_back("");
+  extra.insert(extra.end(), {"", "ignored"});
+  for (const Args& args : {base, emptyOutput, extra}) {
     const RunResult run = RunTool(args, inCwd);
     EXPECT_EQ(run.out, printed) << args.size();
     EXPECT_EQ(run.err, "");
@@ -204,15 +194,18 @@ TEST(CsrCommand, PrintsTheRequestInEachFormAndSavesItOnlyWhenAsked) {
 
   // The announcement is printed before the writer reports the failure.
   const std::string nowhere = dir / "no/such/folder/request.csr";
-  const RunResult merged = RunProgram({"sh", "-c", "exec \"$@\" 2>&1", "sh", ToolPath(), "CSR",
-                                       "SHA256", keys.privateKey, keys.publicKey, kSubject, nowhere});
-  EXPECT_EQ(merged.out, printed + "CSR saved to file " + nowhere +
-                            "Failed to open file for writing: " + nowhere + "\n");
+  Args merged{"sh", "-c", "exec \"$@\" 2>&1", "sh", ToolPath()};
+  merged.insert(merged.end(), base.begin(), base.end());
+  merged.push_back(nowhere);
+  EXPECT_EQ(RunProgram(merged).out, printed + "CSR saved to file " + nowhere +
+                                        "Failed to open file for writing: " + nowhere + "\n");
 
   // A request that cannot be signed is announced but leaves no file behind.
-  const std::string unsigned_csr = dir / "unsigned.csr";
-  const RunResult failed = RunTool({"CSR", "GOST", keys.privateKey, keys.publicKey, kSubject, unsigned_csr});
-  EXPECT_EQ(failed.out, kBanner + "Signing algoritm GOST R 3411-2012\nCSR:\nCSR saved to file " + unsigned_csr);
+  const std::string unsignedCsr = dir / "unsigned.csr";
+  const RunResult failed =
+      RunTool({"CSR", "GOST", keys.privateKey, keys.publicKey, kSubject, unsignedCsr});
+  EXPECT_EQ(failed.out, kBanner + "Signing algoritm GOST R 3411-2012\nCSR:\nCSR saved to file " +
+                            unsignedCsr);
   EXPECT_EQ(failed.err, "");
-  EXPECT_FALSE(FileExists(unsigned_csr));
+  EXPECT_FALSE(FileExists(unsignedCsr));
 }
