@@ -1,3 +1,62 @@
-#include "cli/handlers.h"
+#include <iostream>
+#include <string>
 
-void HandleCsr(int /*argc*/, wchar_t* /*argv*/[]) {}
+#include "cli/entry.h"
+#include "cli/handlers.h"
+#include "common/files.h"
+#include "csr/csr_builder.h"
+
+namespace {
+
+const char kExampleSubject[] =
+    "\"/C=TJ/ST=Tajikistan/L=Dushanbe/O=YourOrganization/OU=YourUnit/CN=YourCommonName\"";
+
+}  // namespace
+
+void HandleCsr(int argc, wchar_t* argv[]) {
+  if (argc < 6) {
+    std::cout << "Wrong input parameters" << std::endl;
+    std::cout << "cspTRIL.exe CSR GOST C:\\test\\gost_private_key.pem "
+              << "c:\\test\\gost_public_key.pem " << kExampleSubject << std::endl;
+    std::cout << "cspTRIL.exe CSR SHA256 C:\\test\\rsa_private_key.pem "
+              << "c:\\test\\rsa_public_key.pem " << kExampleSubject << std::endl;
+    return;
+  }
+
+  const std::wstring alghoritm = argv[2];
+  const std::string privateKeyTmp = WideToUtf8(argv[3]);
+  const std::string publicKeyTmp = WideToUtf8(argv[4]);
+  const std::string subjectTmp = WideToUtf8(argv[5]);
+
+  std::string outFile;
+  if (argc > 6) {
+    const std::string outFileTmp = WideToUtf8(argv[6]);
+    outFile = WithoutTrailingNul(outFileTmp);
+  }
+
+  const std::string privateKey = WithoutTrailingNul(privateKeyTmp);
+  const std::string publicKey = WithoutTrailingNul(publicKeyTmp);
+  const std::string subject = WithoutTrailingNul(subjectTmp);
+
+  // Any other word, in any other case, leaves the digest to the library.
+  std::string sign_algoritm;
+  if (alghoritm == L"SHA256") {
+    std::cout << "Signing algoritm SHA256" << std::endl;
+    sign_algoritm = "SHA256";
+  } else if (alghoritm == L"GOST") {
+    std::cout << "Signing algoritm GOST R 3411-2012" << std::endl;
+    sign_algoritm = "md_gost12_256";
+  }
+
+  const std::string csr = GenerateCsr(sign_algoritm, privateKey, publicKey, subject);
+  std::cout << "CSR:" << csr << std::endl;
+
+  if (!outFile.empty()) {
+    // The announcement ends without a line end; a write failure reported on
+    // the error stream follows it on the same console line.
+    std::cout << "CSR saved to file " << outFile << std::flush;
+    // A failed build leaves nothing to save: no empty request file is made,
+    // and an earlier file of that name is left as it was.
+    if (!csr.empty()) WriteStringToFile(outFile, csr);
+  }
+}
