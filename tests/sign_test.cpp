@@ -225,5 +225,10 @@ TEST(PfxToPrivateKey, FillsSerialAndDigestOnlyFromACertificate) {
   }
   EXPECT_EQ(digest, "RSA-SHA1");
   EXPECT_EQ(serial.find_first_not_of("0123456789ABCDEF"), std::string::npos);
+  // RSA-SHA256 names a digest too, but the reader hands on the plain name.
+  const std::string cert256 = MakeCertificate(dir, keys.privateKey, "c256.crt");
+  EVP_PKEY_free(PfxToPrivateKey(ReadBytes(MakePkcs12(dir, keys.privateKey, cert256, "pw", "c.pfx")),
+                                "pw", serial, digest));
+  EXPECT_EQ(digest, "SHA256");
   ::testing::internal::GetCapturedStderr();
 }
