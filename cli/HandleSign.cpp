@@ -1,3 +1,77 @@
-#include "cli/handlers.h"
+#include <cstddef>
+#include <iostream>
+#include <string>
 
-void HandleSign(int /*argc*/, wchar_t* /*argv*/[]) {}
+#include "cli/entry.h"
+#include "cli/handlers.h"
+#include "common/files.h"
+#include "signing/sign_engine.h"
+
+namespace {
+
+// Writes the record exactly as printed, without a line end, replacing any
+// earlier content; a file that cannot be opened is reported on standard error.
+void WriteSignatureFile(const std::string& path, const char* bytes, std::size_t count) {
+  if (WriteStringToFile(path, std::string(bytes, count))) {
+    std::cout << "Signature written to " << path.c_str() << std::endl;
+  }
+}
+
+// The key file's extension: everything after its last dot, unless that dot
+// is the first character (".pfx" alone has no extension). The dot may stand
+// in a folder name, and the "extension" then holds a separator.
+std::string KeyFileExtension(const std::string& privateKeyFile) {
+  const std::size_t dot = privateKeyFile.rfind('.');
+  if (dot == std::string::npos || dot == 0) return {};
+  return privateKeyFile.substr(dot + 1);
+}
+
+}  // namespace
+
+void HandleSign(int argc, wchar_t* argv[]) {
+  const std::wstring alghoritm = argv[2];
+  if (argc < 5) {
+    std::cout << "Private key file or input file is not set" << std::endl;
+    return;
+  }
+  const std::string privateKeyTmp = WideToUtf8(argv[3]);
+  const std::string inFileTmp = WideToUtf8(argv[4]);
+  std::string outFile;
+  std::string pfxPassword;
+  if (argc > 5) outFile = WithoutTrailingNul(WideToUtf8(argv[5]));
+  if (argc > 6) pfxPassword = WithoutTrailingNul(WideToUtf8(argv[6]));
+  const std::string privateKeyFile = WithoutTrailingNul(privateKeyTmp);
+  const std::string inFile = WithoutTrailingNul(inFileTmp);
+
+  const std::string fileExt = KeyFileExtension(privateKeyFile);
+  std::cout << "Private key path is " << privateKeyFile << std::endl;
+  const std::string OpenSSLPath = ProgramPathForOpenSsl(argv[0]);
+
+  // Read once and handed on by reference: the data is held in memory only here.
+  const std::string srcTxt = ReadFileToString(inFile);
+  const std::string privateKeyPEM = ReadFileToString(privateKeyFile);
+
+  std::string var_alg;
+  const char* prefix = nullptr;
+  if (alghoritm == L"SHA256") {
+    std::cout << "RSA Sha256 sign algoritm" << std::endl;
+    var_alg = "SHA256";
+    prefix = "RSA signature ";
+  } else if (alghoritm == L"GOST") {
+    std::cout << "Gost R 3411-2012 sign algoritm" << std::endl;
+    var_alg = "md_gost12_256";
+    prefix = "Gost signature ";
+  } else {
+    std::cout << "Algoritm is Missing" << std::endl;
+    return;
+  }
+
+  const std::string signature =
+      SignData(OpenSSLPath, privateKeyPEM, var_alg, srcTxt, pfxPassword, fileExt);
+  if (signature.empty()) {
+    std::cout << "Signature is error" << std::endl;
+    return;
+  }
+  std::cout << prefix << signature << std::endl;
+  if (!outFile.empty()) WriteSignatureFile(outFile, signature.data(), signature.size());
+}

@@ -1,0 +1,85 @@
+#include "signing/sign_engine.h"
+
+#include <iostream>
+
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+#include <openssl/provider.h>
+
+#include "codec/myBase64.h"
+#include "common/handles.h"
+#include "common/pem.h"
+#include "pkcs12/PFX_parser.h"
+
+namespace {
+
+// Only these three spellings mark a PKCS#12 key file; every other key file,
+// "p12" included, is read as PEM.
+bool IsPkcs12Extension(const std::string& extension) {
+  return extension == "PFX" || extension == "pfx" || extension == "Pfx";
+}
+
+// Signs the whole data in one pass: the first final call announces the
+// largest signature, the second writes it and tells its real length. False,
+// without a word, when any of the library's calls fails.
+bool SignOnePass(EVP_MD_CTX* ctx, const EVP_MD* md, EVP_PKEY* key, const std::string& data,
+                 std::string& sign) {
+  std::size_t sig_len = 0;
+  if (EVP_DigestSignInit(ctx, nullptr, md, nullptr, key) != 1 ||
+      EVP_DigestSignUpdate(ctx, data.data(), data.size()) != 1 ||
+      EVP_DigestSignFinal(ctx, nullptr, &sig_len) != 1) {
+    return false;
+  }
+  sign.assign(sig_len, '\0');
+  if (EVP_DigestSignFinal(ctx, reinterpret_cast<unsigned char*>(sign.data()), &sig_len) != 1) {
+    return false;
+  }
+  sign.resize(sig_len);
+  return true;
+}
+
+}  // namespace
+
+std::string SignData(const std::string& OpenSSLPath, const std::string& keyData,
+                     std::string& digestName, const std::string& data,
+                     const std::string& password, const std::string& extension) {
+  OPENSSL_init_crypto(OPENSSL_INIT_ADD_ALL_CIPHERS | OPENSSL_INIT_ADD_ALL_DIGESTS, nullptr);
+  if (OSSL_PROVIDER_set_default_search_path(nullptr, OpenSSLPath.c_str()) != 1) {
+    std::cerr << "Failed to set OpenSSL provider search path." << std::endl;
+    return {};
+  }
+  // Stays loaded for the rest of the run: the signing calls below need it.
+  if (OSSL_PROVIDER_load(nullptr, "default") == nullptr) {
+    std::cerr << "Failed to load OpenSSL provider." << std::endl;
+    return {};
+  }
+
+  std::string serialnumber;
+  std::string signatureAlgorithm;
+  const PkeyPtr key(IsPkcs12Extension(extension)
+                        ? PfxToPrivateKey(keyData, password, serialnumber, signatureAlgorithm)
+                        : PemToPrivateKey(keyData));
+  if (!key) {
+    std::cerr << "Failed to load private key." << std::endl;
+    return {};
+  }
+  // Declared after the key, so the context goes first.
+  const MdCtxPtr ctx(EVP_MD_CTX_new());
+  if (!ctx) {
+    std::cerr << "Failed to create EVP_MD_CTX." << std::endl;
+    return {};
+  }
+
+  // A PKCS#12 certificate decides the digest; the command's word does not.
+  if (!signatureAlgorithm.empty()) digestName = signatureAlgorithm;
+  const EVP_MD* md = EVP_get_digestbyname(digestName.c_str());
+  if (md == nullptr) {
+    std::cerr << "Failed to get digest: " << digestName << std::endl;
+    return {};
+  }
+
+  std::string sign;
+  if (!SignOnePass(ctx.get(), md, key.get(), data, sign)) return {};
+  const std::string signBase64 = Base64Encode(sign);
+  return "{\"serial\":\"" + serialnumber + "\",\"sign\":\"" + signBase64 + "\"}";
+}

@@ -1,0 +1,15 @@
+// The signing engine behind the sign command.
+#pragma once
+
+#include <string>
+
+// Signs data with the private key in keyData (PEM text, or PKCS#12 bytes when
+// extension is "PFX", "pfx" or "Pfx") and returns the one-line record
+// {"serial":"<certificate serial, hex>","sign":"<Base64 signature>"}.
+// OpenSSLPath becomes the provider search path of the default library
+// context, where the "default" provider is loaded and stays loaded. A PKCS#12
+// certificate's digest replaces digestName. Empty on any failure, with a line
+// on standard error for every failure outside the signing calls themselves.
+std::string SignData(const std::string& OpenSSLPath, const std::string& keyData,
+                     std::string& digestName, const std::string& data,
+                     const std::string& password, const std::string& extension);
