@@ -11,6 +11,7 @@
 #include "common/files.h"
 #include "common/handles.h"
 #include "pkcs12/PFX_parser.h"
+#include "pkcs12/pfx_open.h"
 #include "signing/verify_engine.h"
 
 namespace {
@@ -24,10 +25,6 @@ std::string KeyFileExtension(const std::string& publicKeyTmp) {
   if (dot == std::string::npos || dot == 0) return {};
   const std::string ExtFile = publicKeyTmp.substr(dot + 1);
   return ExtFile.substr(0, 3);
-}
-
-bool NamesPkcs12File(const std::string& fileExt) {
-  return fileExt == "PFX" || fileExt == "pfx" || fileExt == "Pfx";
 }
 
 void PrintName(const char* label, const X509_NAME* name) {
@@ -79,7 +76,7 @@ void HandleVerify(int argc, wchar_t* argv[]) {
   const std::string fileExt = KeyFileExtension(publicKeyTmp);
   std::string fileData = ReadFileToString(publicKey);
 
-  if (NamesPkcs12File(fileExt)) {
+  if (IsPkcs12Extension(fileExt)) {
     std::cout << "PFX is used" << std::endl;
     const X509Ptr cert(PfxToCertificate(fileData, pfxPassword));
     if (!cert) {

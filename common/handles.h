@@ -3,7 +3,9 @@
 // release matters, declare the owners in the reverse of that order.
 #pragma once
 
+#include <climits>
 #include <memory>
+#include <string>
 
 #include <openssl/bio.h>
 #include <openssl/bn.h>
@@ -49,4 +51,12 @@ inline std::string MemoryBioContents(BIO* bio) {
   BUF_MEM* buffer = nullptr;
   BIO_get_mem_ptr(bio, &buffer);
   return buffer == nullptr ? std::string() : std::string(buffer->data, buffer->length);
+}
+
+// A read-only memory BIO over the bytes themselves (nothing is copied, so they
+// must outlive it). Null when memory is exhausted or the bytes are more than
+// the library's int length can describe.
+inline BioPtr ReadOnlyMemoryBio(const std::string& bytes) {
+  if (bytes.size() > static_cast<std::size_t>(INT_MAX)) return nullptr;
+  return BioPtr(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
 }

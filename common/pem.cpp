@@ -1,7 +1,5 @@
 #include "common/pem.h"
 
-#include <climits>
-
 #include <openssl/pem.h>
 
 #include "common/handles.h"
@@ -10,8 +8,7 @@ namespace {
 
 template <typename Reader>
 EVP_PKEY* ReadKey(const std::string& pem, Reader read) {
-  if (pem.size() > static_cast<std::size_t>(INT_MAX)) return nullptr;
-  BioPtr bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
+  const BioPtr bio = ReadOnlyMemoryBio(pem);
   if (!bio) return nullptr;
   return read(bio.get(), nullptr, nullptr, nullptr);
 }

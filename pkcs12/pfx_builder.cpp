@@ -1,6 +1,5 @@
 // Building a PKCS#12 file from a PEM private key, its PEM certificate and an
 // optional PEM CA certificate.
-#include <climits>
 #include <iostream>
 #include <string>
 
@@ -13,14 +12,6 @@
 #include "platform/platform.h"
 
 namespace {
-
-// A read-only memory BIO over the text's own bytes (nothing is copied, so the
-// text must outlive it). Null when the text is too long for the library's
-// int length or memory is exhausted.
-BioPtr MemoryBioOver(const std::string& text) {
-  if (text.size() > static_cast<std::size_t>(INT_MAX)) return nullptr;
-  return BioPtr(BIO_new_mem_buf(text.data(), static_cast<int>(text.size())));
-}
 
 bool Fail(const char* message) {
   std::cerr << message << std::endl;
@@ -42,7 +33,7 @@ bool BuildPkcs12Der(const std::string& certPath, const std::string& keyPath,
 
   const std::string keypemString = ReadFileToString(keyPath);
   {
-    BioPtr bio = MemoryBioOver(keypemString);
+    BioPtr bio = ReadOnlyMemoryBio(keypemString);
     if (!bio) return Fail("Error creating BIO for private key.");
     key.reset(PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr));
   }
@@ -50,7 +41,7 @@ bool BuildPkcs12Der(const std::string& certPath, const std::string& keyPath,
 
   const std::string certpemString = ReadFileToString(certPath);
   {
-    BioPtr bio = MemoryBioOver(certpemString);
+    BioPtr bio = ReadOnlyMemoryBio(certpemString);
     if (!bio) return Fail("Error creating BIO for certificate.");
     cert.reset(PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr));
   }
@@ -63,7 +54,7 @@ bool BuildPkcs12Der(const std::string& certPath, const std::string& keyPath,
     const std::string caPemString = ReadFileToString(caCertPath);
     X509Ptr caCert;
     {
-      BioPtr bio = MemoryBioOver(caPemString);
+      BioPtr bio = ReadOnlyMemoryBio(caPemString);
       if (!bio) return Fail("Error creating BIO for CA certificate.");
       caCert.reset(PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr));
     }

@@ -1,12 +1,9 @@
 // The signer's key, certificate serial number and digest name from a PKCS#12 file.
-#include <climits>
-#include <iostream>
-
-#include <openssl/err.h>
 #include <openssl/objects.h>
 
 #include "common/handles.h"
 #include "pkcs12/PFX_parser.h"
+#include "pkcs12/pfx_open.h"
 
 namespace {
 
@@ -40,34 +37,10 @@ std::string DigestNameForCertificate(const X509* cert) {
 
 EVP_PKEY* PfxToPrivateKey(const std::string& pfxData, const std::string& password,
                           std::string& serialnumber, std::string& signatureAlgorithm) {
-  OPENSSL_init_crypto(OPENSSL_INIT_ADD_ALL_CIPHERS | OPENSSL_INIT_ADD_ALL_DIGESTS, nullptr);
-  OPENSSL_init_crypto(OPENSSL_INIT_LOAD_CRYPTO_STRINGS, nullptr);
-
-  // A length beyond the library's int cannot describe a memory BIO.
-  BioPtr bio(pfxData.size() > static_cast<std::size_t>(INT_MAX)
-                 ? nullptr
-                 : BIO_new_mem_buf(pfxData.data(), static_cast<int>(pfxData.size())));
-  if (!bio) {
-    std::cerr << "Error creating BIO." << std::endl;
-    return nullptr;
-  }
-  const Pkcs12Ptr p12(d2i_PKCS12_bio(bio.get(), nullptr));
-  bio.reset();
-  if (!p12) {
-    std::cerr << "Error reading PFX file." << std::endl;
-    return nullptr;
-  }
-
-  EVP_PKEY* privatekey = nullptr;
-  X509* cert = nullptr;
-  if (PKCS12_parse(p12.get(), password.c_str(), &privatekey, &cert, nullptr) == 0) {
-    std::cerr << "Error parsing PFX file: " << ERR_error_string(ERR_get_error(), nullptr)
-              << std::endl;
-    return nullptr;
-  }
-  PkeyPtr key(privatekey);
-  if (cert != nullptr) {
-    const X509Ptr certificate(cert);
+  PkeyPtr key;
+  X509Ptr certificate;
+  if (!OpenPkcs12(pfxData, password, key, certificate)) return nullptr;
+  if (certificate) {
     ReadSerialNumber(certificate.get(), serialnumber);
     signatureAlgorithm = DigestNameForCertificate(certificate.get());
   }

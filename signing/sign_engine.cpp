@@ -10,14 +10,9 @@
 #include "common/handles.h"
 #include "common/pem.h"
 #include "pkcs12/PFX_parser.h"
+#include "pkcs12/pfx_open.h"
 
 namespace {
-
-// Only these three spellings mark a PKCS#12 key file; every other key file,
-// "p12" included, is read as PEM.
-bool IsPkcs12Extension(const std::string& extension) {
-  return extension == "PFX" || extension == "pfx" || extension == "Pfx";
-}
 
 // Signs the whole data in one pass: the first final call announces the
 // largest signature, the second writes it and tells its real length. False,
