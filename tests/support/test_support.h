@@ -1,35 +1,58 @@
 // Helpers shared by the tests: running the built program (or the openssl
-// program) and capturing what it prints, and scratch folders and files.
+// program) and capturing what it prints, scratch folders, files and fixtures.
 #pragma once
 
 #include <string>
 #include <vector>
 
 struct RunResult {
-  std::string out;
-  std::string err;
+  std::string out, err;
   int exitCode = -1;  // -1 when the process did not exit normally (a crash)
 };
 
 struct RunOptions {
-  std::string cwd;             // empty: the test's own working folder
-  std::string openSslConf;     // empty: OPENSSL_CONF is unset for the child
-  std::string input;           // bytes fed to standard input
+  std::string cwd = {};          // empty: the test's own working folder
+  std::string openSslConf = {};  // empty: OPENSSL_CONF is unset for the child
+  std::string input = {};        // bytes fed to standard input
 };
-
-RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options = {});
 
 // Runs the built cspTRIL with these arguments (argv[0] is supplied).
 RunResult RunTool(const std::vector<std::string>& args, const RunOptions& options = {});
-
-// Runs the openssl program with the shipped configuration, so it knows GOST.
+// Runs the openssl program with the shipped configuration, so it knows GOST;
+// the second form throws with its standard error unless it succeeds.
 RunResult RunOpenssl(const std::vector<std::string>& args, const std::string& input = {});
-
-std::string ToolPath();
-std::string ShippedConfigPath();
+std::string RunOpensslOrThrow(const std::vector<std::string>& args, const std::string& input = {});
 
 // The three banner lines every run starts with.
 extern const std::string kBanner;
+
+// Runs the tool and expects exactly kBanner + out on standard output, err on
+// standard error and exit code 0. What differs from run to run is compared
+// masked: a record's signature as "sign":"*", OpenSSL's error texts as "error:*".
+RunResult ExpectRun(const std::vector<std::string>& args, const std::string& out,
+                    const std::string& err = "", const RunOptions& options = {});
+// A table of such runs, one row each.
+struct ToolRun {
+  std::vector<std::string> args;
+  std::string out, err = {};
+  RunOptions options = {};
+};
+void ExpectRuns(const std::vector<ToolRun>& runs);
+bool StartsWith(const std::string& text, const std::string& prefix);
+bool Contains(const std::string& text, const std::string& part);
+
+// The two signature algorithms as the sign and verify commands name them.
+struct Algorithm {
+  std::string kind;    // key kind for MakeKeyPair
+  std::string word;    // algorithm word on the command line
+  std::string dgst;    // the openssl dgst option of its digest
+  std::string line;    // the line the commands print for the word
+  std::string prefix;  // what sign prints before the record
+};
+extern const Algorithm kRsa, kGost;
+
+// The raw signature inside the record that a sign run printed, decoded by openssl.
+std::string RawSignatureOf(const std::string& signOutput);
 
 // A fresh folder, removed with everything in it when the object goes.
 class TempDir {
@@ -50,24 +73,17 @@ void WriteBytes(const std::string& path, const std::string& data);
 bool FileExists(const std::string& path);
 unsigned FileMode(const std::string& path);  // permission bits
 
-// Fixtures made with the openssl program (throwing with its error text when
-// it fails). Kinds are "RSA" (2048 bits) and "GOST" (gost2012_256, TCB).
+// Fixtures made with the openssl program: key pairs of the kinds "RSA" (2048
+// bits) and "GOST" (gost2012_256, TCB), self-signed certificates (extra openssl
+// req arguments may choose the digest, "-sha1", or the serial, "-set_serial" "1"),
+// and PKCS#12 files as openssl pkcs12 -export makes them.
 struct KeyFiles {
-  std::string privateKey;
-  std::string publicKey;
+  std::string privateKey, publicKey;
 };
 KeyFiles MakeKeyPair(const TempDir& dir, const std::string& kind, const std::string& stem = "key");
-
-// Self-signed certificate for a private key; extra openssl req arguments may
-// choose the digest ("-sha1", "-md_gost12_256") or the serial ("-set_serial", "1").
 std::string MakeCertificate(const TempDir& dir, const std::string& privateKey,
                             const std::string& fileName,
                             const std::vector<std::string>& extra = {});
-
-// PKCS#12 file with the key and certificate, as openssl pkcs12 -export makes it.
 std::string MakePkcs12(const TempDir& dir, const std::string& privateKey, const std::string& cert,
                        const std::string& password, const std::string& fileName,
                        const std::vector<std::string>& extra = {});
-
-// Runs the openssl program and throws with its standard error unless it succeeds.
-std::string RunOpensslOrThrow(const std::vector<std::string>& args, const std::string& input = {});
