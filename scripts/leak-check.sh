@@ -87,20 +87,20 @@ check() {
 }
 
 noGost="OPENSSL_CONF=$work/empty.cnf"
-: check "no command"                     "Command is Missing"  -- genkeys
-: check "unknown command"                "Uncnown command"     -- foo bar
+check "no command"                     "Command is Missing"  -- genkeys
+check "unknown command"                "Uncnown command"     -- foo bar
 
-: check "genkeys RSA success"            "Result :1"           -- genkeys RSA 1024 keys
-: check "genkeys GOST success"           "Result :1"           -- genkeys GOST keys
-: check "genkeys GOST in current folder" "Result :1"           -- genkeys GOST
-: check "genkeys RSA missing size"       "RSA bitSize is Missing" -- genkeys RSA
-: check "genkeys bad word"               "Algoritm is Missing" -- genkeys Rsa 1024
-: check "genkeys size not a number"      "RSA generation key"  -- genkeys RSA big keys
-: check "genkeys refused size"           "Result :0"           -- genkeys RSA -5 keys
-: check "genkeys RSA unopenable folder"  "Result :0"           -- genkeys RSA 1024 "$nowhere"
-: check "genkeys RSA unopenable public"  "Result :0"           -- genkeys RSA 1024 clash
-: check "genkeys GOST unopenable folder" "Result :0"           -- genkeys GOST "$nowhere"
-: check "genkeys GOST no-GOST config"    "Result :0"  "$noGost" -- genkeys GOST keys
+check "genkeys RSA success"            "Result :1"           -- genkeys RSA 1024 keys
+check "genkeys GOST success"           "Result :1"           -- genkeys GOST keys
+check "genkeys GOST in current folder" "Result :1"           -- genkeys GOST
+check "genkeys RSA missing size"       "RSA bitSize is Missing" -- genkeys RSA
+check "genkeys bad word"               "Algoritm is Missing" -- genkeys Rsa 1024
+check "genkeys size not a number"      "RSA generation key"  -- genkeys RSA big keys
+check "genkeys refused size"           "Result :0"           -- genkeys RSA -5 keys
+check "genkeys RSA unopenable folder"  "Result :0"           -- genkeys RSA 1024 "$nowhere"
+check "genkeys RSA unopenable public"  "Result :0"           -- genkeys RSA 1024 clash
+check "genkeys GOST unopenable folder" "Result :0"           -- genkeys GOST "$nowhere"
+check "genkeys GOST no-GOST config"    "Result :0"  "$noGost" -- genkeys GOST keys
 
 check "sign PEM RSA"                   "Signature written to" -- sign SHA256 rsa.key data.txt out.sig
 check "sign PEM GOST"                  "Gost signature {"    -- sign GOST gost.key data.txt
@@ -130,22 +130,22 @@ check "verify missing signature"       "Verification Failed" -- verify SHA256 rs
 check "verify wrong word"              "Wrong digest algoritm" -- verify sha256 rsa.pub data.txt rsa.sig
 check "verify too few arguments"       "Wrong input parameters" -- verify SHA256 rsa.pub data.txt
 
-: check "CSR RSA"                        "CSR saved to file"   -- CSR SHA256 rsa.key rsa.pub "$subject" rsa.csr
-: check "CSR GOST"                       "BEGIN CERTIFICATE REQUEST" -- CSR GOST gost.key gost.pub "$subject"
-: check "CSR missing private key"        "CSR:"                -- CSR SHA256 missing.key rsa.pub "$subject" out.csr
-: check "CSR missing public key"         "BEGIN CERTIFICATE REQUEST" -- CSR SHA256 rsa.key missing.pub "$subject"
-: check "CSR unwritable output"          "CSR saved to file"   -- CSR GOST gost.key gost.pub "$subject" "$nowhere/x.csr"
-: check "CSR unknown word"               "BEGIN CERTIFICATE REQUEST" -- CSR sha256 rsa.key rsa.pub "$subject"
-: check "CSR too few arguments"          "Wrong input parameters" -- CSR SHA256 rsa.key rsa.pub
+check "CSR RSA"                        "CSR saved to file"   -- CSR SHA256 rsa.key rsa.pub "$subject" rsa.csr
+check "CSR GOST"                       "BEGIN CERTIFICATE REQUEST" -- CSR GOST gost.key gost.pub "$subject"
+check "CSR missing private key"        "CSR:"                -- CSR SHA256 missing.key rsa.pub "$subject" out.csr
+check "CSR missing public key"         "BEGIN CERTIFICATE REQUEST" -- CSR SHA256 rsa.key missing.pub "$subject"
+check "CSR unwritable output"          "CSR saved to file"   -- CSR GOST gost.key gost.pub "$subject" "$nowhere/x.csr"
+check "CSR unknown word"               "BEGIN CERTIFICATE REQUEST" -- CSR sha256 rsa.key rsa.pub "$subject"
+check "CSR too few arguments"          "Wrong input parameters" -- CSR SHA256 rsa.key rsa.pub
 
-: check "PFX RSA with CA and name"       "Generate PKCS12 OK1" -- PFX rsa.key rsa.crt out.pfx pw gost.crt "Signer"
-: check "PFX GOST"                       "Generate PKCS12 OK1" -- PFX gost.key gost.crt gost-out.pfx pw
-: check "PFX mismatched key"             "Generate PKCS12 failed0" -- PFX gost.key rsa.crt bad.pfx pw
-: check "PFX missing key"                "Generate PKCS12 failed0" -- PFX missing.key rsa.crt bad.pfx pw
-: check "PFX missing certificate"        "Generate PKCS12 failed0" -- PFX rsa.key missing.crt bad.pfx pw
-: check "PFX missing CA"                 "Generate PKCS12 failed0" -- PFX rsa.key rsa.crt bad.pfx pw missing.crt
-: check "PFX unwritable output"          "Generate PKCS12 failed0" -- PFX rsa.key rsa.crt "$nowhere/x.pfx" pw
-: check "PFX too few arguments"          "Wrong input parameters" -- PFX rsa.key rsa.crt out.pfx
+check "PFX RSA with CA and name"       "Generate PKCS12 OK1" -- PFX rsa.key rsa.crt out.pfx pw gost.crt "Signer"
+check "PFX GOST"                       "Generate PKCS12 OK1" -- PFX gost.key gost.crt gost-out.pfx pw
+check "PFX mismatched key"             "Generate PKCS12 failed0" -- PFX gost.key rsa.crt bad.pfx pw
+check "PFX missing key"                "Generate PKCS12 failed0" -- PFX missing.key rsa.crt bad.pfx pw
+check "PFX missing certificate"        "Generate PKCS12 failed0" -- PFX rsa.key missing.crt bad.pfx pw
+check "PFX missing CA"                 "Generate PKCS12 failed0" -- PFX rsa.key rsa.crt bad.pfx pw missing.crt
+check "PFX unwritable output"          "Generate PKCS12 failed0" -- PFX rsa.key rsa.crt "$nowhere/x.pfx" pw
+check "PFX too few arguments"          "Wrong input parameters" -- PFX rsa.key rsa.crt out.pfx
 
 if [ "$failures" -ne 0 ]; then
   echo "leak check: $failures run(s) lost memory, had errors or took another path" >&2
