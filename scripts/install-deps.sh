@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   libssl-dev openssl libengine-gost-openssl
   libgtest-dev
+  valgrind
 )
 
 missing=()

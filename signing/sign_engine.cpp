@@ -11,6 +11,7 @@
 #include "common/pem.h"
 #include "pkcs12/PFX_parser.h"
 #include "pkcs12/pfx_open.h"
+#include "signing/default_provider.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ std::string SignData(const std::string& OpenSSLPath, const std::string& keyData,
     return {};
   }
   // Stays loaded for the rest of the run: the signing calls below need it.
-  if (OSSL_PROVIDER_load(nullptr, "default") == nullptr) {
+  if (LoadDefaultProviderForTheRun() == nullptr) {
     std::cerr << "Failed to load OpenSSL provider." << std::endl;
     return {};
   }

@@ -5,15 +5,16 @@
 
 #include "common/handles.h"
 #include "common/pem.h"
+#include "signing/default_provider.h"
 
 bool VerifySignature(const std::string& OpenSSLPath, const std::string& publicKeyPem,
                      const std::string& digestName, const std::string& data,
                      const std::string& signature) {
   OPENSSL_init_crypto(OPENSSL_INIT_ADD_ALL_CIPHERS | OPENSSL_INIT_ADD_ALL_DIGESTS, nullptr);
   // The set-up is not checked: whatever is missing shows in the final step.
-  // The provider stays loaded for the rest of the run, so its handle is dropped.
+  // The provider stays loaded for the rest of the run.
   OSSL_PROVIDER_set_default_search_path(nullptr, OpenSSLPath.c_str());
-  OSSL_PROVIDER_load(nullptr, "default");
+  LoadDefaultProviderForTheRun();
 
   // Released in the reverse order: the digest context, then the key.
   PkeyPtr key(PemToPublicKey(publicKeyPem));
