@@ -121,7 +121,10 @@ void WriteBytes(const std::string& path, const std::string& data) {
   }
 }
 
-bool FileExists(const std::string& path) { return fs::exists(fs::symlink_status(path)); }
+bool FileExists(const std::string& path) {
+  std::error_code error;  // a name too long to exist is simply absent
+  return fs::exists(fs::symlink_status(path, error));
+}
 
 unsigned FileMode(const std::string& path) {
   return static_cast<unsigned>(fs::status(path).permissions() & fs::perms::mask);
