@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what building and testing cspTRIL needs on Debian 12 (run as root).
+# Installs what building and testing cspTRIL needs on Debian 12 (run as root):
+# the build, the test suite, the leak check (valgrind) and the fuzzers (clang).
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 
@@ -8,6 +9,7 @@ packages=(
   libssl-dev openssl libengine-gost-openssl
   libgtest-dev
   valgrind
+  clang libclang-rt-14-dev llvm
 )
 
 missing=()
