@@ -7,7 +7,7 @@
 # Usage: bench/run.sh [BUILD_DIR]      (default: the build/ folder beside bench/)
 #   RUNS=N      timed runs per command on the large files (default 9), after
 #               one warm-up run that also brings the input into the page cache
-#   SMALL_RUNS=N the same for the 1-byte file and genkeys (default 31)
+#   SMALL_RUNS=N the same for the 1-byte file and genkeys (default 51)
 #   BENCH_TMP=D where the scratch folder goes (default: $TMPDIR or /tmp); it
 #               needs about 1.3 GiB and is removed at the end
 # Needs: hyperfine, GNU time (/usr/bin/time), openssl, base64, sed, awk.
@@ -18,7 +18,7 @@ build=$(cd "${1:-$here/../build}" && pwd)
 tool=$build/cspTRIL
 export OPENSSL_CONF=$build/cspTRIL-openssl.cnf
 runs=${RUNS:-9}
-small_runs=${SMALL_RUNS:-31}
+small_runs=${SMALL_RUNS:-51}
 for need in "$tool" "$OPENSSL_CONF"; do
   [ -e "$need" ] || { echo "missing $need (build the project first)" >&2; exit 1; }
 done
