@@ -1,11 +1,13 @@
 #include "common/files.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <memory>
 #include <new>
 #include <stdexcept>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -19,12 +21,26 @@ void ReportTooLarge(const std::string& path) {
   std::cerr << "Not enough memory to read file: " << path.c_str() << std::endl;
 }
 
+// Large enough that a big file takes few system calls, small enough to stay
+// in the processor's cache between being read and being appended.
+constexpr std::size_t kChunkSize = std::size_t{1} << 18;
+
+// Appends at most limit bytes from the stream to content, a chunk at a time,
+// so that content's own bytes are written once, by the copy of the data.
+void ReadChunks(std::FILE* file, std::size_t limit, std::string& content) {
+  std::vector<char> chunk(std::min(limit, kChunkSize));
+  std::size_t count = 0;
+  while (limit > 0 &&
+         (count = std::fread(chunk.data(), 1, std::min(limit, chunk.size()), file)) > 0) {
+    content.append(chunk.data(), count);
+    limit -= count;
+  }
+}
+
 // Pipes and other streams that cannot be sized by seeking are read to their end.
 std::string ReadToEnd(std::FILE* file) {
   std::string content;
-  char chunk[1 << 16];
-  std::size_t count = 0;
-  while ((count = std::fread(chunk, 1, sizeof(chunk), file)) > 0) content.append(chunk, count);
+  ReadChunks(file, content.max_size(), content);
   return content;
 }
 
@@ -47,9 +63,14 @@ std::string ReadFileToString(const std::string& path) {
   try {
     const long length = SeekableLength(file.get());
     if (length < 0) return ReadToEnd(file.get());
-    std::string content(static_cast<std::size_t>(length), '\0');
+    // Room for the whole file, written only by the data itself: filling it
+    // first would fault in every page of a large file one more time.
+    std::string content;
+    content.reserve(static_cast<std::size_t>(length));
+    PreferLargePages(content.data(), content.capacity());
+    ReadChunks(file.get(), static_cast<std::size_t>(length), content);
     // A file that shrank meanwhile keeps the length it had: the rest stays NUL.
-    std::fread(content.data(), 1, content.size(), file.get());
+    content.resize(static_cast<std::size_t>(length));
     return content;
   } catch (const std::bad_alloc&) {
     ReportTooLarge(path);

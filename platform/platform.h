@@ -2,6 +2,7 @@
 // console-system interfaces of windows_api.h.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
 
@@ -17,6 +18,12 @@ std::wstring DecodeArgument(const std::string& bytes);
 
 // True when an opened stream is a directory rather than a file to read.
 bool IsDirectoryStream(std::FILE* file);
+
+// Asks the system to back a buffer of a whole input file, allocated but not
+// yet written, with large memory pages: faulting in a file-sized buffer one
+// small page at a time costs more than reading the file. Only a hint, for
+// buffers of several megabytes; any buffer works without it.
+void PreferLargePages(void* data, std::size_t size);
 
 // Readies a path that is about to receive private key material: creates it
 // readable by its owner only, or narrows an existing file to that, before a
