@@ -28,11 +28,7 @@ void HandleCsr(int argc, wchar_t* argv[]) {
   const std::string publicKeyTmp = WideToUtf8(argv[4]);
   const std::string subjectTmp = WideToUtf8(argv[5]);
 
-  std::string outFile;
-  if (argc > 6) {
-    const std::string outFileTmp = WideToUtf8(argv[6]);
-    outFile = WithoutTrailingNul(outFileTmp);
-  }
+  const std::string outFile = OptionalArgument(argc, argv, 6);
 
   const std::string privateKey = WithoutTrailingNul(privateKeyTmp);
   const std::string publicKey = WithoutTrailingNul(publicKeyTmp);

@@ -20,16 +20,8 @@ void HandlePfx(int argc, wchar_t* argv[]) {
   const std::string passtmp = WideToUtf8(argv[5]);
 
   // An empty CA argument means no CA certificate, as an absent one does.
-  std::string cacert;
-  if (argc > 6) {
-    const std::string cacertTmp = WideToUtf8(argv[6]);
-    cacert = WithoutTrailingNul(cacertTmp);
-  }
-  std::string friendlyname;
-  if (argc > 7) {
-    const std::string friendlyNameTmp = WideToUtf8(argv[7]);
-    friendlyname = WithoutTrailingNul(friendlyNameTmp);
-  }
+  const std::string cacert = OptionalArgument(argc, argv, 6);
+  const std::string friendlyname = OptionalArgument(argc, argv, 7);
 
   const std::string cert = WithoutTrailingNul(certTmp);
   const std::string key = WithoutTrailingNul(privateKeyTmp);

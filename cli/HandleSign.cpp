@@ -17,15 +17,6 @@ void WriteSignatureFile(const std::string& path, const char* bytes, std::size_t 
   }
 }
 
-// The key file's extension: everything after its last dot, unless that dot
-// is the first character (".pfx" alone has no extension). The dot may stand
-// in a folder name, and the "extension" then holds a separator.
-std::string KeyFileExtension(const std::string& privateKeyFile) {
-  const std::size_t dot = privateKeyFile.rfind('.');
-  if (dot == std::string::npos || dot == 0) return {};
-  return privateKeyFile.substr(dot + 1);
-}
-
 }  // namespace
 
 void HandleSign(int argc, wchar_t* argv[]) {
@@ -36,14 +27,12 @@ void HandleSign(int argc, wchar_t* argv[]) {
   }
   const std::string privateKeyTmp = WideToUtf8(argv[3]);
   const std::string inFileTmp = WideToUtf8(argv[4]);
-  std::string outFile;
-  std::string pfxPassword;
-  if (argc > 5) outFile = WithoutTrailingNul(WideToUtf8(argv[5]));
-  if (argc > 6) pfxPassword = WithoutTrailingNul(WideToUtf8(argv[6]));
+  const std::string outFile = OptionalArgument(argc, argv, 5);  // empty: no file
+  const std::string pfxPassword = OptionalArgument(argc, argv, 6);
   const std::string privateKeyFile = WithoutTrailingNul(privateKeyTmp);
   const std::string inFile = WithoutTrailingNul(inFileTmp);
 
-  const std::string fileExt = KeyFileExtension(privateKeyFile);
+  const std::string fileExt = TextAfterLastDot(privateKeyFile);
   std::cout << "Private key path is " << privateKeyFile << std::endl;
   const std::string OpenSSLPath = ProgramPathForOpenSsl(argv[0]);
 

@@ -21,9 +21,7 @@ namespace {
 // "key.pf" gives "pf" and the NUL, which names no PKCS#12 file. A dot at the
 // very start (".pfx" alone) is no extension; nor is a missing dot.
 std::string KeyFileExtension(const std::string& publicKeyTmp) {
-  const std::size_t dot = publicKeyTmp.rfind('.');
-  if (dot == std::string::npos || dot == 0) return {};
-  const std::string ExtFile = publicKeyTmp.substr(dot + 1);
+  const std::string ExtFile = TextAfterLastDot(publicKeyTmp);
   return ExtFile.substr(0, 3);
 }
 
@@ -71,8 +69,7 @@ void HandleVerify(int argc, wchar_t* argv[]) {
   // The only copy of the input the run makes; the engine reads it in place.
   const std::string srcTxt = ReadFileToString(inFile);
   std::string publicKeyPEM;
-  std::string pfxPassword;
-  if (argc > 6) pfxPassword = WithoutTrailingNul(WideToUtf8(argv[6]));
+  const std::string pfxPassword = OptionalArgument(argc, argv, 6);  // absent: the empty one
   const std::string fileExt = KeyFileExtension(publicKeyTmp);
   std::string fileData = ReadFileToString(publicKey);
 

@@ -16,6 +16,15 @@ std::string WideToUtf8(const std::wstring& wstr);
 // an empty string stays empty.
 std::string WithoutTrailingNul(const std::string& converted);
 
+// The argument at this position converted and without its NUL; empty when
+// the command line ends before it (an absent optional argument).
+std::string OptionalArgument(int argc, wchar_t* argv[], int index);
+
+// Everything after the last dot of a key file path, or empty when there is no
+// dot or the only one is the first character (".pfx" alone has no extension).
+// The dot may stand in a folder name, and the text then holds a separator.
+std::string TextAfterLastDot(const std::string& path);
+
 // The running program's full path (argv[0] made absolute), converted with its
 // NUL kept, as handed to OpenSSL for the provider search path. Empty when the
 // path cannot be had or does not fit the console system's 260-character limit.
