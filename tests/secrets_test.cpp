@@ -15,13 +15,13 @@
 namespace {
 
 const std::string kPassword = "Open-Sesame-4729";  // too long to live inside a string object
-std::vector<std::string> watched;  // while watching, no block given back may hold one of these
-bool watching = false;
+const std::vector<std::string>* watched = nullptr;  // no block given back may hold one of these
 int blocksWithSecrets = 0;
 
 void Inspect(void* block, std::size_t size) {
-  const std::string_view bytes(static_cast<const char*>(block), block && watching ? size : 0);
-  for (const std::string& secret : watched) blocksWithSecrets += bytes.find(secret) != bytes.npos;
+  if (watched == nullptr || block == nullptr) return;
+  const std::string_view bytes(static_cast<const char*>(block), size);
+  for (const std::string& secret : *watched) blocksWithSecrets += bytes.find(secret) != bytes.npos;
 }
 
 // The command line of the running process that names this path, as any user reads it.
@@ -39,14 +39,12 @@ std::string CommandLineNaming(const std::string& path) {
 
 // Blocks come from malloc and go back to free, where the watch can see them.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
-  if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
+void* operator new(std::size_t n) {
+  if (void* p = malloc(n ? n : 1)) return p;
   throw std::bad_alloc();
 }
-void operator delete(void* block) noexcept {
-  Inspect(block, malloc_usable_size(block)), free(block);
-}
-void operator delete(void* block, std::size_t size) noexcept { Inspect(block, size), free(block); }
+void operator delete(void* p) noexcept { Inspect(p, malloc_usable_size(p)), free(p); }
+void operator delete(void* p, std::size_t n) noexcept { Inspect(p, n), free(p); }
 
 // Each command runs twice: as a program blocked on a FIFO, whose command line
 // is read from outside, and in this process, where every block the run frees
@@ -60,8 +58,9 @@ TEST(Secrets, PasswordsLeaveTheCommandLineAndNoSecretStaysInFreedMemory) {
   WriteBytes(data, "Payment order 42");
   RunOpensslOrThrow({"dgst", "-sha256", "-sign", keys.privateKey, "-out", dir / "data.sig", data});
   const std::wstring wide(kPassword.begin(), kPassword.end());
-  watched = {kPassword, std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 4),
-             ReadBytes(keys.privateKey).substr(200, 32), ReadBytes(pfx).substr(400, 32)};
+  const std::vector<std::string> secrets = {
+      kPassword, std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 4),
+      ReadBytes(keys.privateKey).substr(200, 32), ReadBytes(pfx).substr(400, 32)};
   for (const std::vector<std::string>& command :
        {std::vector<std::string>{"sign", "SHA256", pfx, fifo, dir / "sig", kPassword},
         {"verify", "SHA256", pfx, fifo, dir / "data.sig", kPassword},
@@ -87,9 +86,9 @@ TEST(Secrets, PasswordsLeaveTheCommandLineAndNoSecretStaysInFreedMemory) {
     std::vector<wchar_t*> argv;
     for (std::wstring& arg : args) argv.push_back(arg.data());
     testing::internal::CaptureStdout();
-    watching = true;
+    watched = &secrets;
     wmain(static_cast<int>(argv.size()), argv.data());
-    watching = false;
+    watched = nullptr;
     EXPECT_EQ(testing::internal::GetCapturedStdout(), result.out);  // the same run, the same output
     const std::regex success("written to |Verification OK\n|PKCS12 OK1\n");
     EXPECT_TRUE(result.err.empty() && std::regex_search(result.out, success)) << result.out;
