@@ -4,21 +4,28 @@
 #include <winternl.h>
 
 #include <cstddef>
+#include <cstring>
 #include <cwchar>
 
 #include "platform/platform.h"
 
 namespace {
 
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+// The rules below work on either form of the command line: the wide one and
+// the narrow copy the system makes of it for GetCommandLineA.
+template <typename Char>
+bool IsBlank(Char c) {
+  return c == ' ' || c == '\t';
+}
 
 // Past the program name: blanks end it outside double quotes, which only
 // switch quoting on and off there.
-std::size_t SkipProgramName(const wchar_t* line, std::size_t length) {
+template <typename Char>
+std::size_t SkipProgramName(const Char* line, std::size_t length) {
   std::size_t pos = 0;
   bool quoted = false;
   for (; pos < length && (quoted || !IsBlank(line[pos])); ++pos) {
-    if (line[pos] == L'"') quoted = !quoted;
+    if (line[pos] == '"') quoted = !quoted;
   }
   return pos;
 }
@@ -27,17 +34,18 @@ std::size_t SkipProgramName(const wchar_t* line, std::size_t length) {
 // double quotes ends it; an odd run of backslashes makes the double quote
 // after it a letter, an even run leaves it a quote; two double quotes inside
 // quotes are one letter.
-std::size_t SkipArgument(const wchar_t* line, std::size_t length, std::size_t pos) {
+template <typename Char>
+std::size_t SkipArgument(const Char* line, std::size_t length, std::size_t pos) {
   bool quoted = false;
   while (pos < length && (quoted || !IsBlank(line[pos]))) {
-    if (line[pos] == L'\\') {
+    if (line[pos] == '\\') {
       std::size_t slashes = 0;
-      for (; pos < length && line[pos] == L'\\'; ++pos) ++slashes;
-      if (pos < length && line[pos] == L'"' && slashes % 2 == 1) ++pos;
-    } else if (line[pos] == L'"' && quoted && pos + 1 < length && line[pos + 1] == L'"') {
+      for (; pos < length && line[pos] == '\\'; ++pos) ++slashes;
+      if (pos < length && line[pos] == '"' && slashes % 2 == 1) ++pos;
+    } else if (line[pos] == '"' && quoted && pos + 1 < length && line[pos + 1] == '"') {
       pos += 2;
     } else {
-      if (line[pos] == L'"') quoted = !quoted;
+      if (line[pos] == '"') quoted = !quoted;
       ++pos;
     }
   }
@@ -46,7 +54,8 @@ std::size_t SkipArgument(const wchar_t* line, std::size_t length, std::size_t po
 
 // Every character the argument was typed with, quotes and backslashes too,
 // becomes 'x': read again, the line still splits into the same arguments.
-void OverwriteArgument(wchar_t* line, std::size_t length, int index) {
+template <typename Char>
+void OverwriteArgument(Char* line, std::size_t length, int index) {
   if (line == nullptr) return;
   std::size_t pos = SkipProgramName(line, length);
   for (int i = 1; i <= index; ++i) {
@@ -55,7 +64,7 @@ void OverwriteArgument(wchar_t* line, std::size_t length, int index) {
     const std::size_t start = pos;
     pos = SkipArgument(line, length, pos);
     if (i == index) {
-      for (std::size_t j = start; j < pos; ++j) line[j] = L'x';
+      for (std::size_t j = start; j < pos; ++j) line[j] = 'x';
     }
   }
 }
@@ -78,6 +87,9 @@ void HideArgumentFromOtherProcesses(int index) {
   // GetCommandLineW gives the same text; where it is a copy, that goes too.
   wchar_t* own = GetCommandLineW();
   if (own != shown.Buffer) OverwriteArgument(own, std::wcslen(own), index);
+  // Nobody outside reads the narrow copy, but it holds the password as well.
+  char* narrow = GetCommandLineA();
+  OverwriteArgument(narrow, std::strlen(narrow), index);
 }
 
 void KeepMemoryPrivate() {
