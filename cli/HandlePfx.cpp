@@ -17,16 +17,16 @@ void HandlePfx(int argc, wchar_t* argv[]) {
   const std::string privateKeyTmp = WideToUtf8(argv[2]);
   const std::string certTmp = WideToUtf8(argv[3]);
   const std::string outFileTmp = WideToUtf8(argv[4]);
-  const std::string passtmp = WideToUtf8(argv[5]);
 
   // An empty CA argument means no CA certificate, as an absent one does.
   const std::string cacert = OptionalArgument(argc, argv, 6);
   const std::string friendlyname = OptionalArgument(argc, argv, 7);
+  // Converted and stripped in place, into the holder that wipes it.
+  const SecretString pass = SecretArgument(argc, argv, 5);
 
   const std::string cert = WithoutTrailingNul(certTmp);
   const std::string key = WithoutTrailingNul(privateKeyTmp);
   const std::string outFile = WithoutTrailingNul(outFileTmp);
-  const std::string pass = WithoutTrailingNul(passtmp);
 
   const bool result = GeneratePkcs12(cert, key, cacert, pass, friendlyname, outFile);
   if (result) {

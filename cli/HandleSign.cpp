@@ -28,7 +28,7 @@ void HandleSign(int argc, wchar_t* argv[]) {
   const std::string privateKeyTmp = WideToUtf8(argv[3]);
   const std::string inFileTmp = WideToUtf8(argv[4]);
   const std::string outFile = OptionalArgument(argc, argv, 5);  // empty: no file
-  const std::string pfxPassword = OptionalArgument(argc, argv, 6);
+  const SecretString pfxPassword = SecretArgument(argc, argv, 6);
   const std::string privateKeyFile = WithoutTrailingNul(privateKeyTmp);
   const std::string inFile = WithoutTrailingNul(inFileTmp);
 
@@ -38,7 +38,7 @@ void HandleSign(int argc, wchar_t* argv[]) {
 
   // Read once and handed on by reference: the data is held in memory only here.
   const std::string srcTxt = ReadFileToString(inFile);
-  const std::string privateKeyPEM = ReadFileToString(privateKeyFile);
+  const SecretString privateKeyPEM = ReadSecretFile(privateKeyFile);
 
   std::string var_alg;
   const char* prefix = nullptr;

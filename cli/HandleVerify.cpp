@@ -1,6 +1,5 @@
 #include <iostream>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include <openssl/bio.h>
@@ -69,9 +68,10 @@ void HandleVerify(int argc, wchar_t* argv[]) {
   // The only copy of the input the run makes; the engine reads it in place.
   const std::string srcTxt = ReadFileToString(inFile);
   std::string publicKeyPEM;
-  const std::string pfxPassword = OptionalArgument(argc, argv, 6);  // absent: the empty one
+  const SecretString pfxPassword = SecretArgument(argc, argv, 6);  // absent: the empty one
   const std::string fileExt = KeyFileExtension(publicKeyTmp);
-  std::string fileData = ReadFileToString(publicKey);
+  // PKCS#12 bytes hold the private key too, if under a password.
+  const SecretString fileData = ReadSecretFile(publicKey);
 
   if (IsPkcs12Extension(fileExt)) {
     std::cout << "PFX is used" << std::endl;
@@ -83,7 +83,7 @@ void HandleVerify(int argc, wchar_t* argv[]) {
     PrintCertificateReport(cert.get());
     publicKeyPEM = CertificateToPublicKeyPem(cert.get());
   } else {
-    publicKeyPEM = std::move(fileData);
+    publicKeyPEM = fileData.value();  // a public key: this copy may stay
   }
   if (publicKeyPEM.empty()) {
     std::cout << "Error get public key" << std::endl;

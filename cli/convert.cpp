@@ -3,11 +3,30 @@
 #include "cli/entry.h"
 #include "platform/windows_api.h"
 
+namespace {
+
+// The conversion written straight into str at its final size, so that no
+// other copy of the text is made on the way (str is empty when it fails).
+void ConvertInto(const wchar_t* text, std::string& str) {
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  str.assign(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, str.data(), size, nullptr, nullptr);
+}
+
+}  // namespace
+
 std::string WideToUtf8(const std::wstring& wstr) {
-  const int size = WideCharToMultiByte(CP_UTF8, 0, wstr.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string str(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wstr.c_str(), -1, str.data(), size, nullptr, nullptr);
+  std::string str;
+  ConvertInto(wstr.c_str(), str);
   return str;
+}
+
+SecretString SecretArgument(int argc, wchar_t* argv[], int index) {
+  SecretString text;
+  if (argc <= index) return text;
+  ConvertInto(argv[index], text.value());
+  if (!text.value().empty()) text.value().pop_back();  // the NUL, dropped in place
+  return text;
 }
 
 std::string WithoutTrailingNul(const std::string& converted) {

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "common/secret.h"
+
 // Wide-character entry of the tool: banner, command dispatch, exit code 0.
 int wmain(int argc, wchar_t* argv[]);
 
@@ -19,6 +21,15 @@ std::string WithoutTrailingNul(const std::string& converted);
 // The argument at this position converted and without its NUL; empty when
 // the command line ends before it (an absent optional argument).
 std::string OptionalArgument(int argc, wchar_t* argv[], int index);
+
+// A password argument converted and without its NUL, written into the
+// holder that wipes it; empty when the command line ends before it.
+SecretString SecretArgument(int argc, wchar_t* argv[], int index);
+
+// Position of the PKCS#12 password on this command line (6 for sign and
+// verify, 5 for PFX), or 0 when the command takes none or the line ends
+// before it. The one place that knows which argument must not be shown.
+int PasswordArgumentIndex(int argc, const wchar_t* const argv[]);
 
 // Everything after the last dot of a key file path, or empty when there is no
 // dot or the only one is the first character (".pfx" alone has no extension).

@@ -3,6 +3,8 @@
 
 #include "cli/entry.h"
 #include "cli/handlers.h"
+#include "common/secret.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -52,11 +54,24 @@ void PrintBanner() {
 
 }  // namespace
 
+int PasswordArgumentIndex(int argc, const wchar_t* const argv[]) {
+  if (argc < 3) return 0;  // no command runs
+  const std::wstring command = argv[1];
+  int index = 0;
+  if (command == L"PFX") index = 5;
+  if (command == L"sign" || command == L"verify") index = 6;
+  return index < argc ? index : 0;
+}
+
 void PrintUsage() {
   for (const char* line : kUsage) std::cout << line << std::endl;
 }
 
 int wmain(int argc, wchar_t* argv[]) {
+  // First of all: every moment the password stays on the command line, any
+  // user of the machine can read it there.
+  const int password = PasswordArgumentIndex(argc, argv);
+  if (password != 0) HideArgumentFromOtherProcesses(password);
   PrintBanner();
   if (argc < 3) {
     std::cout << "Command is Missing. Commands:" << std::endl;
@@ -66,7 +81,11 @@ int wmain(int argc, wchar_t* argv[]) {
   const std::wstring command = argv[1];
   for (const Command& candidate : kCommands) {
     if (command == candidate.word) {
+      // Every command reads or makes private keys or passwords.
+      KeepMemoryPrivate();
       candidate.handler(argc, argv);
+      // The handler's copies are wiped; the wide argument is the last one.
+      if (password != 0) WipeWideText(argv[password]);
       return 0;
     }
   }

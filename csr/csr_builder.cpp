@@ -8,6 +8,7 @@
 
 #include "common/files.h"
 #include "common/handles.h"
+#include "common/secret.h"
 #include "common/pem.h"
 
 namespace {
@@ -45,7 +46,7 @@ std::string GenerateCsr(const std::string& digestName, const std::string& privat
   OPENSSL_init_crypto(OPENSSL_INIT_ADD_ALL_CIPHERS | OPENSSL_INIT_ADD_ALL_DIGESTS, nullptr);
   OPENSSL_init_crypto(OPENSSL_INIT_LOAD_CRYPTO_STRINGS, nullptr);
 
-  const std::string privateKeyPEM = ReadFileToString(privateKeyPath);
+  const SecretString privateKeyPEM = ReadSecretFile(privateKeyPath);
   const std::string publicKeyPEM = ReadFileToString(publicKeyPath);
 
   // Owners are declared so that scope releases the BIO first, then the

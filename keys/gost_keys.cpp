@@ -9,6 +9,7 @@
 #include <openssl/pem.h>
 
 #include "common/handles.h"
+#include "common/secret.h"
 #include "platform/platform.h"
 
 namespace {
@@ -45,12 +46,14 @@ bool SavePem(EVP_PKEY* key, const std::string& path, Renderer render) {
     std::cout << "Error opening file for writing: " << path.c_str() << std::endl;
     return false;
   }
-  const std::string pem = render(key);
-  if (pem.empty()) {
+  // Unbuffered: the stream's own buffer would keep a copy of the key text.
+  std::setvbuf(file.get(), nullptr, _IONBF, 0);
+  const SecretString pem(render(key));
+  if (pem.value().empty()) {
     Report("Failed to convert key to PEM format.");
     return false;
   }
-  if (std::fwrite(pem.data(), 1, pem.size(), file.get()) != pem.size()) {
+  if (std::fwrite(pem.value().data(), 1, pem.value().size(), file.get()) != pem.value().size()) {
     Report("Error writing to file.");
     return false;
   }

@@ -7,6 +7,7 @@
 #include <openssl/rsa.h>
 
 #include "common/handles.h"
+#include "common/secret.h"
 #include "platform/platform.h"
 
 namespace {
@@ -85,7 +86,10 @@ std::string PublicKeyToPem(EVP_PKEY* pkey) {
 
 bool SavePrivateKey(const std::string& privateKey, const std::string& path) {
   RestrictToOwner(path);
-  std::ofstream privateKeyStream(path.c_str(), std::ios::out);
+  // Unbuffered: the stream's own buffer would keep a copy of the key text.
+  std::ofstream privateKeyStream;
+  privateKeyStream.rdbuf()->pubsetbuf(nullptr, 0);
+  privateKeyStream.open(path.c_str(), std::ios::out);
   return WriteOpened(privateKeyStream, privateKey, path, "Failed to open file for private key: ");
 }
 
@@ -101,8 +105,8 @@ bool GenerateAndSaveRsaKeys(int bits, const std::string& privateKeyPath,
     Report("Failed to generate RSA Key.");
     return false;
   }
-  const std::string privateKeyStr = PrivateKeyToPem(pkey.get());
-  if (privateKeyStr.empty()) {
+  const SecretString privateKeyStr(PrivateKeyToPem(pkey.get()));
+  if (privateKeyStr.value().empty()) {
     Report("Failed to retrieve private key as string.");
     return false;
   }

@@ -8,6 +8,7 @@
 
 #include "common/files.h"
 #include "common/handles.h"
+#include "common/secret.h"
 #include "pkcs12/PFX_parser.h"
 #include "platform/platform.h"
 
@@ -24,14 +25,14 @@ bool Fail(const char* message) {
 // nothing is held while the file is written.
 bool BuildPkcs12Der(const std::string& certPath, const std::string& keyPath,
                     const std::string& caCertPath, const std::string& password,
-                    const std::string& friendlyName, std::string& pemString) {
+                    const std::string& friendlyName, SecretString& pemString) {
   // Declared in the reverse of the order of release: output BIO, PKCS#12,
   // certificate, private key, then the CA list with its CA certificate.
   X509StackPtr caList;
   PkeyPtr key;
   X509Ptr cert;
 
-  const std::string keypemString = ReadFileToString(keyPath);
+  const SecretString keypemString = ReadSecretFile(keyPath);
   {
     BioPtr bio = ReadOnlyMemoryBio(keypemString);
     if (!bio) return Fail("Error creating BIO for private key.");
@@ -77,7 +78,7 @@ bool BuildPkcs12Der(const std::string& certPath, const std::string& keyPath,
   if (!der) return Fail("Error creating BIO for PKCS#12.");
   if (i2d_PKCS12_bio(der.get(), pkcs12.get()) <= 0) return Fail("Error writing PKCS#12 to BIO.");
 
-  pemString = MemoryBioContents(der.get());
+  pemString.value() = MemoryBioContents(der.get());  // the BIO's buffer is wiped as it goes
   return true;
 }
 
@@ -86,7 +87,7 @@ bool BuildPkcs12Der(const std::string& certPath, const std::string& keyPath,
 bool GeneratePkcs12(const std::string& certPath, const std::string& keyPath,
                     const std::string& caCertPath, const std::string& password,
                     const std::string& friendlyName, const std::string& outPath) {
-  std::string pemString;  // DER bytes, despite the name; handled by size
+  SecretString pemString;  // DER bytes, despite the name; handled by size
   if (!BuildPkcs12Der(certPath, keyPath, caCertPath, password, friendlyName, pemString)) {
     return false;
   }

@@ -37,3 +37,14 @@ void UseShippedOpenSslConfig(const std::string& executablePath);
 
 // Full path of the running executable, or empty when it cannot be found.
 std::string RunningExecutablePath();
+
+// Overwrites the argument at this position, letter for letter with 'x', where
+// the system shows the command line to other processes (process lists,
+// /proc/PID/cmdline), so that a password given there is no longer on show.
+// Every other argument, and the copies the program has already made of the
+// arguments, stay as they are.
+void HideArgumentFromOtherProcesses(int index);
+
+// For a run that holds private keys or passwords: a crash writes no memory
+// dump, and other processes cannot read the process's memory.
+void KeepMemoryPrivate();

@@ -3,6 +3,8 @@
 #include <cwchar>
 #include <string>
 
+#include <openssl/crypto.h>
+
 #include "platform/platform.h"
 
 namespace {
@@ -48,27 +50,25 @@ char32_t DecodeSequence(const std::string& text, std::size_t pos, std::size_t le
   return value;
 }
 
-void AppendUtf8(std::string& out, char32_t value) {
+// Writes the UTF-8 form of one wide character into bytes (room for four)
+// and returns how many it took.
+std::size_t EncodeUtf8(char32_t value, unsigned char* bytes) {
   if (value >= kEscapeBase + 0x80 && value <= kEscapeBase + 0xFF) {
-    out += static_cast<char>(value - kEscapeBase);
-    return;
+    bytes[0] = static_cast<unsigned char>(value - kEscapeBase);
+    return 1;
   }
   if ((value >= 0xD800 && value <= 0xDFFF) || value > 0x10FFFF) value = kReplacement;
   if (value < 0x80) {
-    out += static_cast<char>(value);
-  } else if (value < 0x800) {
-    out += static_cast<char>(0xC0 | (value >> 6));
-    out += static_cast<char>(0x80 | (value & 0x3F));
-  } else if (value < 0x10000) {
-    out += static_cast<char>(0xE0 | (value >> 12));
-    out += static_cast<char>(0x80 | ((value >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (value & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (value >> 18));
-    out += static_cast<char>(0x80 | ((value >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((value >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (value & 0x3F));
+    bytes[0] = static_cast<unsigned char>(value);
+    return 1;
   }
+  const std::size_t length = value < 0x800 ? 2 : value < 0x10000 ? 3 : 4;
+  static const unsigned char kLeadMark[] = {0, 0, 0xC0, 0xE0, 0xF0};
+  for (std::size_t i = length - 1; i > 0; --i, value >>= 6) {
+    bytes[i] = static_cast<unsigned char>(0x80 | (value & 0x3F));
+  }
+  bytes[0] = static_cast<unsigned char>(kLeadMark[length] | value);
+  return length;
 }
 
 }  // namespace
@@ -98,16 +98,24 @@ int WideCharToMultiByte(UINT codePage, DWORD /*flags*/, const wchar_t* wideText,
   }
   const std::size_t count =
       wideLength == -1 ? std::wcslen(wideText) + 1 : static_cast<std::size_t>(wideLength);
-  std::string encoded;
-  encoded.reserve(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    AppendUtf8(encoded, static_cast<char32_t>(wideText[i]));
-  }
   if (usedDefaultChar != nullptr) *usedDefaultChar = 0;
-  if (encoded.size() > static_cast<std::size_t>(INT_MAX)) return 0;
-  const int size = static_cast<int>(encoded.size());
+  // Measured first and then written straight into the caller's buffer: the
+  // text may be a password, and no other copy of it should be left behind.
+  unsigned char bytes[4];
+  std::size_t total = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    total += EncodeUtf8(static_cast<char32_t>(wideText[i]), bytes);
+  }
+  OPENSSL_cleanse(bytes, sizeof bytes);
+  if (total > static_cast<std::size_t>(INT_MAX)) return 0;
+  const int size = static_cast<int>(total);
   if (outSize == 0) return size;
   if (out == nullptr || size > outSize) return 0;
-  std::memcpy(out, encoded.data(), encoded.size());
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t length = EncodeUtf8(static_cast<char32_t>(wideText[i]), bytes);
+    std::memcpy(out, bytes, length);
+    out += length;
+  }
+  OPENSSL_cleanse(bytes, sizeof bytes);
   return size;
 }

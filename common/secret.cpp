@@ -1,0 +1,26 @@
+#include "common/secret.h"
+
+#include <cwchar>
+#include <utility>
+
+#include <openssl/crypto.h>
+
+void WipeString(std::string& text) {
+  // Growing to the capacity never moves the buffer, and makes every byte of
+  // it part of the string, so that all of it may be overwritten.
+  text.resize(text.capacity());
+  OPENSSL_cleanse(text.data(), text.size());
+  text.clear();
+}
+
+void WipeWideText(wchar_t* text) {
+  if (text != nullptr) OPENSSL_cleanse(text, std::wcslen(text) * sizeof(wchar_t));
+}
+
+SecretString::SecretString(std::string&& value) : value_(std::move(value)) { WipeString(value); }
+
+SecretString::SecretString(SecretString&& other) noexcept : value_(std::move(other.value_)) {
+  WipeString(other.value_);
+}
+
+SecretString::~SecretString() { WipeString(value_); }

@@ -1,0 +1,98 @@
+// Passwords and private keys: what other processes see of a run that waits,
+// and what a run leaves behind in the memory it gives back.
+#include <gtest/gtest.h>
+#include <malloc.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <regex>
+
+#include "cli/entry.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+const std::string kPassword = "Open-Sesame-4729";  // too long to live inside a string object
+const std::vector<std::string>* watched = nullptr;  // no block given back may hold one of these
+int blocksWithSecrets = 0;
+
+void Inspect(void* block, std::size_t size) {
+  if (watched == nullptr || block == nullptr) return;
+  const std::string_view bytes(static_cast<const char*>(block), size);
+  for (const std::string& secret : *watched) blocksWithSecrets += bytes.find(secret) != bytes.npos;
+}
+
+// The command line of the running process that names this path, as any user reads it.
+std::string CommandLineNaming(const std::string& path) {
+  std::string found;
+  for (const auto& process : std::filesystem::directory_iterator("/proc")) {
+    std::ifstream file(process.path() / "cmdline", std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(file), {}};
+    if (Contains(text, path)) found = text;
+  }
+  return found;
+}
+
+}  // namespace
+
+// Blocks come from malloc and go back to free, where the watch can see them.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(std::size_t n) {
+  if (void* p = malloc(n ? n : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { Inspect(p, malloc_usable_size(p)), free(p); }
+void operator delete(void* p, std::size_t n) noexcept { Inspect(p, n), free(p); }
+
+// Each command runs twice: as a program blocked on a FIFO, whose command line
+// is read from outside, and in this process, where every block the run frees
+// is searched for the password (narrow and wide) and for key and PKCS#12 bytes.
+TEST(Secrets, PasswordsLeaveTheCommandLineAndNoSecretStaysInFreedMemory) {
+  TempDir dir;
+  const KeyFiles keys = MakeKeyPair(dir, "RSA");
+  const std::string cert = MakeCertificate(dir, keys.privateKey, "cert.pem"), data = dir / "data",
+                    pfx = MakePkcs12(dir, keys.privateKey, cert, kPassword, "key.pfx"),
+                    fifo = dir / "fifo";
+  WriteBytes(data, "Payment order 42");
+  RunOpensslOrThrow({"dgst", "-sha256", "-sign", keys.privateKey, "-out", dir / "data.sig", data});
+  const std::wstring wide(kPassword.begin(), kPassword.end());
+  const std::vector<std::string> secrets = {
+      kPassword, std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 4),
+      ReadBytes(keys.privateKey).substr(200, 32), ReadBytes(pfx).substr(400, 32)};
+  for (const std::vector<std::string>& command :
+       {std::vector<std::string>{"sign", "SHA256", pfx, fifo, dir / "sig", kPassword},
+        {"verify", "SHA256", pfx, fifo, dir / "data.sig", kPassword},
+        {"PFX", fifo, cert, dir / "o.pfx", kPassword}}) {
+    const std::string fed = command[0] == "PFX" ? keys.privateKey : data;  // the FIFO's bytes
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    auto run = std::async(std::launch::async, [&] { return RunTool(command); });
+    std::ofstream writer(fifo, std::ios::binary);  // opens once the run opens it to read
+    std::string shown;
+    std::vector<std::wstring> args{L"cspTRIL"};
+    for (const std::string& arg : command) {
+      shown += (arg == kPassword ? std::string(arg.size(), 'x') : arg) + '\0';
+      const std::string& inProcess = arg == fifo ? fed : arg;  // in this process: the file itself
+      args.emplace_back(inProcess.begin(), inProcess.end());
+    }
+    const std::string cmdline = CommandLineNaming(fifo);
+    EXPECT_EQ(cmdline.substr(cmdline.find('\0') + 1), shown);
+    writer << ReadBytes(fed);
+    writer.close();
+    const RunResult result = run.get();
+    std::filesystem::remove(fifo);
+
+    std::vector<wchar_t*> argv;
+    for (std::wstring& arg : args) argv.push_back(arg.data());
+    testing::internal::CaptureStdout();
+    watched = &secrets;
+    wmain(static_cast<int>(argv.size()), argv.data());
+    watched = nullptr;
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), result.out);  // the same run, the same output
+    const std::regex success("written to |Verification OK\n|PKCS12 OK1\n");
+    EXPECT_TRUE(result.err.empty() && std::regex_search(result.out, success)) << result.out;
+    EXPECT_EQ(blocksWithSecrets, 0) << command[0];
+    EXPECT_EQ(argv.back()[0], L'\0');  // the wide copy of the password is wiped too
+  }
+}
