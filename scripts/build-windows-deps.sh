@@ -11,6 +11,9 @@
 # The tarballs come through apt. Source indices are read with a private apt
 # configuration (a deb-src copy of the machine's own entries, in a temporary
 # folder), so the machine's apt sources and lists are never changed.
+# The whole script is one block, read before it runs: editing the file while
+# a build is under way cannot change what that build does.
+{
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 export LC_ALL=C
@@ -136,3 +139,5 @@ rm -rf "$prefix"
 mv "$staging" "$prefix"
 log "Windows dependencies built in $prefix"
 printf '%s\n' "$prefix"
+exit 0
+}
