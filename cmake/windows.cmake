@@ -13,24 +13,30 @@ set_target_properties(OpenSSL::Crypto PROPERTIES
   INTERFACE_INCLUDE_DIRECTORIES "${CSPTRIL_WINDOWS_DEPS}/include"
   INTERFACE_LINK_LIBRARIES "ws2_32;crypt32;gdi32;user32;advapi32")
 
-# The engine's entry, then its core, then the library they both call on.
-add_library(cspTRIL_gost_engine INTERFACE)
-target_link_libraries(cspTRIL_gost_engine INTERFACE
-  "${CSPTRIL_WINDOWS_DEPS}/lib/libgost_engine.a"
-  "${CSPTRIL_WINDOWS_DEPS}/lib/libgost_core.a"
-  "${CSPTRIL_WINDOWS_DEPS}/lib/libgost_err.a"
-  OpenSSL::Crypto)
+# The engine's entry, its core and its error tables, each followed on the
+# link line by what it calls on (static libraries resolve left to right).
+function(csptril_imported_static name file)
+  add_library(${name} STATIC IMPORTED)
+  set_target_properties(${name} PROPERTIES
+    IMPORTED_LOCATION "${CSPTRIL_WINDOWS_DEPS}/lib/${file}"
+    INTERFACE_LINK_LIBRARIES "${ARGN}")
+endfunction()
+csptril_imported_static(cspTRIL::gost_err libgost_err.a OpenSSL::Crypto)
+csptril_imported_static(cspTRIL::gost_core libgost_core.a cspTRIL::gost_err OpenSSL::Crypto)
+csptril_imported_static(cspTRIL::gost_engine libgost_engine.a cspTRIL::gost_core OpenSSL::Crypto)
 
 # The manifest (UTF-8 as the process's code page) and the version resource.
 enable_language(RC)
 set(CSPTRIL_MANIFEST "${CMAKE_SOURCE_DIR}/platform/windows/cspTRIL.manifest")
 configure_file(platform/windows/cspTRIL.rc.in "${CMAKE_BINARY_DIR}/cspTRIL.rc" @ONLY)
+# A target of its own, so that the C++ warning options never reach windres.
+add_library(cspTRIL_resources OBJECT "${CMAKE_BINARY_DIR}/cspTRIL.rc")
 set_property(SOURCE "${CMAKE_BINARY_DIR}/cspTRIL.rc" APPEND PROPERTY OBJECT_DEPENDS
              "${CSPTRIL_MANIFEST}")
 
 function(csptril_windows_executable target)
-  target_sources(${target} PRIVATE "${CMAKE_BINARY_DIR}/cspTRIL.rc")
-  target_link_libraries(${target} PRIVATE cspTRIL_gost_engine)
+  target_sources(${target} PRIVATE $<TARGET_OBJECTS:cspTRIL_resources>)
+  target_link_libraries(${target} PRIVATE cspTRIL::gost_engine)
   # wmain is the entry; everything, the C++ runtime included, is linked in,
   # so the program needs no DLL beyond the system's own.
   target_link_options(${target} PRIVATE -municode -static)
