@@ -1,10 +1,11 @@
 // Windows start-up. The C runtime calls the tool's wmain itself (-municode),
 // so the process is readied here, by a static initializer of the executable,
 // before wmain runs and before the tool's first OpenSSL call.
-#include <cstdlib>
+#include <iostream>  // the standard streams exist before this file's start-up runs
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/windows/start.h"
 
 // The engine interface is the only way to reach the GOST keys and signatures
 // of the engine linked into this executable; it is deprecated, not gone.
@@ -20,25 +21,6 @@ extern "C" {
 }
 
 namespace {
-
-UINT gConsoleCodePageBefore = 0;
-
-void RestoreConsoleCodePage() { SetConsoleOutputCP(gConsoleCodePageBefore); }
-
-// The tool prints UTF-8 bytes. A console shows them as such only in code page
-// 65001; the console's own page comes back when the run ends, since the
-// console outlives the process. Redirected output is left as bytes.
-void ShowUtf8OnConsole() {
-  const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-  DWORD mode = 0;
-  if (output == nullptr || output == INVALID_HANDLE_VALUE || !GetConsoleMode(output, &mode)) {
-    return;
-  }
-  gConsoleCodePageBefore = GetConsoleOutputCP();
-  if (gConsoleCodePageBefore != CP_UTF8 && SetConsoleOutputCP(CP_UTF8)) {
-    std::atexit(RestoreConsoleCodePage);
-  }
-}
 
 // The library would otherwise read a configuration from the folder compiled
 // into it: the build machine's path, which Windows resolves on the current
