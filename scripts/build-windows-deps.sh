@@ -42,6 +42,8 @@ chmod 755 "$work"  # apt's download user writes the indices and tarballs here
 
 # --- Source indices through a private apt configuration ----------------------
 mkdir -p "$work/apt/sources.list.d" "$work/apt/lists/partial" "$work/src"
+# apt fetches as its own unprivileged user where there is one.
+if id _apt > /dev/null 2>&1; then chown _apt "$work/src"; fi
 if [ -f /etc/apt/sources.list ]; then
   sed -nE 's/^[[:space:]]*deb[[:space:]]/deb-src /p' /etc/apt/sources.list > "$work/apt/sources.list"
 else
