@@ -4,6 +4,15 @@
 #pragma once
 
 #ifdef _WIN32
+// Only the core interfaces: the full set brings wincrypt.h, whose X509_NAME
+// and friends are macros that collide with OpenSSL's types, and min/max
+// macros that break std::min.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 #else
 #include <cstdint>

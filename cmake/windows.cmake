@@ -1,0 +1,69 @@
+# The Windows build: one static cspTRIL.exe holding OpenSSL's libcrypto and the
+# GOST engine, both from the prefix that scripts/build-windows-deps.sh makes.
+set(CSPTRIL_WINDOWS_DEPS "" CACHE PATH
+    "Prefix with the MinGW-w64 builds of libcrypto and the GOST engine")
+if(NOT EXISTS "${CSPTRIL_WINDOWS_DEPS}/lib/libcrypto.a")
+  message(FATAL_ERROR "CSPTRIL_WINDOWS_DEPS must name the prefix made by "
+                      "scripts/build-windows-deps.sh (no libcrypto.a in '${CSPTRIL_WINDOWS_DEPS}')")
+endif()
+
+add_library(OpenSSL::Crypto STATIC IMPORTED)
+set_target_properties(OpenSSL::Crypto PROPERTIES
+  IMPORTED_LOCATION "${CSPTRIL_WINDOWS_DEPS}/lib/libcrypto.a"
+  INTERFACE_INCLUDE_DIRECTORIES "${CSPTRIL_WINDOWS_DEPS}/include"
+  INTERFACE_LINK_LIBRARIES "ws2_32;crypt32;gdi32;user32;advapi32")
+
+# The engine's entry, its core and its error tables, each followed on the
+# link line by what it calls on (static libraries resolve left to right).
+function(csptril_imported_static name file)
+  add_library(${name} STATIC IMPORTED)
+  set_target_properties(${name} PROPERTIES
+    IMPORTED_LOCATION "${CSPTRIL_WINDOWS_DEPS}/lib/${file}"
+    INTERFACE_LINK_LIBRARIES "${ARGN}")
+endfunction()
+csptril_imported_static(cspTRIL::gost_err libgost_err.a OpenSSL::Crypto)
+csptril_imported_static(cspTRIL::gost_core libgost_core.a cspTRIL::gost_err OpenSSL::Crypto)
+csptril_imported_static(cspTRIL::gost_engine libgost_engine.a cspTRIL::gost_core OpenSSL::Crypto)
+
+# The manifest (UTF-8 as the process's code page) and the version resource.
+enable_language(RC)
+set(CSPTRIL_MANIFEST "${CMAKE_SOURCE_DIR}/platform/windows/cspTRIL.manifest")
+configure_file(platform/windows/cspTRIL.rc.in "${CMAKE_BINARY_DIR}/cspTRIL.rc" @ONLY)
+# A target of its own, so that the C++ warning options never reach windres.
+add_library(cspTRIL_resources OBJECT "${CMAKE_BINARY_DIR}/cspTRIL.rc")
+set_property(SOURCE "${CMAKE_BINARY_DIR}/cspTRIL.rc" APPEND PROPERTY OBJECT_DEPENDS
+             "${CSPTRIL_MANIFEST}")
+
+function(csptril_windows_executable target)
+  target_sources(${target} PRIVATE $<TARGET_OBJECTS:cspTRIL_resources>)
+  target_link_libraries(${target} PRIVATE cspTRIL::gost_engine)
+  # wmain is the entry; everything, the C++ runtime included, is linked in,
+  # so the program needs no DLL beyond the system's own.
+  target_link_options(${target} PRIVATE -municode -static)
+endfunction()
+
+# What the ZIP holds, all at its top: the program, texts for Windows readers
+# (CR LF line ends) and the licences of what is linked in.
+function(csptril_windows_package)
+  set(CSPTRIL_TEXTS "${CMAKE_BINARY_DIR}/texts")
+  add_custom_command(
+    OUTPUT "${CSPTRIL_TEXTS}/README.txt" "${CSPTRIL_TEXTS}/cspTRIL-manual.txt"
+    COMMAND "${CMAKE_COMMAND}" -E make_directory "${CSPTRIL_TEXTS}"
+    COMMAND sh -c "sed 's/$/\\r/' \"$1\" > \"$2\"" sh
+            "${CMAKE_SOURCE_DIR}/docs/README-windows.txt" "${CSPTRIL_TEXTS}/README.txt"
+    COMMAND sh -c "groff -t -man -Tutf8 -P -cbou \"$1\" | sed 's/$/\\r/' > \"$2\"" sh
+            "${CMAKE_SOURCE_DIR}/docs/cspTRIL.1" "${CSPTRIL_TEXTS}/cspTRIL-manual.txt"
+    DEPENDS "${CMAKE_SOURCE_DIR}/docs/README-windows.txt" "${CMAKE_SOURCE_DIR}/docs/cspTRIL.1"
+    VERBATIM)
+  add_custom_target(cspTRIL_texts ALL
+    DEPENDS "${CSPTRIL_TEXTS}/README.txt" "${CSPTRIL_TEXTS}/cspTRIL-manual.txt")
+
+  install(TARGETS cspTRIL RUNTIME DESTINATION .)
+  install(FILES "${CSPTRIL_TEXTS}/README.txt" "${CSPTRIL_TEXTS}/cspTRIL-manual.txt" DESTINATION .)
+  install(DIRECTORY "${CSPTRIL_WINDOWS_DEPS}/licenses/" DESTINATION licenses)
+
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME "cspTRIL-${PROJECT_VERSION}-win64")
+  set(CPACK_STRIP_FILES TRUE)
+  include(CPack)
+endfunction()

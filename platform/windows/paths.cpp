@@ -1,0 +1,3 @@
+#include "platform/platform.h"
+
+const char kPathSeparator[] = "\\";
