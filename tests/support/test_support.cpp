@@ -75,18 +75,9 @@ bool ToolIsWindows() {
 
 std::string FromTextMode(const std::string& bytes) {
   if (!ToolIsWindows()) return bytes;
-  std::string text;
-  for (const char byte : bytes) {
-    if (byte != '\n') {
-      text += byte;
-    } else if (!text.empty() && text.back() == '\r') {
-      text.back() = '\n';
-    } else {
-      ADD_FAILURE() << "a line ends in LF alone: " << testing::PrintToString(bytes);
-      return bytes;
-    }
-  }
-  return text;
+  EXPECT_FALSE(std::regex_search(bytes, std::regex("(^|[^\r])\n")))
+      << "a line ends in LF alone: " << testing::PrintToString(bytes);
+  return std::regex_replace(bytes, std::regex("\r\n"), "\n");
 }
 
 std::string ToolPath(std::string path) {
