@@ -14,7 +14,8 @@ shift $(($# < 2 ? $# : 2))
 # The Windows-only tests run under a Russian locale too (ANSI code page 1251).
 locale -a | grep -qix 'ru_RU.utf8' || localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
 
-export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
+# UTF-8 arguments reach the program intact only under a UTF-8 locale.
+export LANG=C.UTF-8 WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
 WINEPREFIX=$(mktemp -d /tmp/cspTRIL-wine.XXXXXX)
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$WINEPREFIX"' EXIT
 wine wineboot --init >/dev/null 2>&1
