@@ -51,8 +51,7 @@ TEST(GenKeys, BothKindsWriteOwnerOnlyPkcs8AndPublicKeysThatOpensslReads) {
     WriteBytes(privateKey, std::string(5000, 'x'));  // an older file others could read
     fs::permissions(privateKey, fs::perms(0644));
     ExpectRun(row.args, row.out + "Result :1\n", "", {cwd.path()});
-    // Unencrypted PKCS#8 and SubjectPublicKeyInfo with LF line ends (read() takes the CR
-    // of RSA's CR LF on Windows), equal public halves.
+    // Unencrypted PKCS#8 and SubjectPublicKeyInfo with LF (RSA on Windows: CR LF) line ends.
     const auto read = [&](const std::string& path) {  // RSA key files are text files
       return row.stem == "rsa" ? FromTextMode(ReadBytes(path)) : ReadBytes(path);
     };
