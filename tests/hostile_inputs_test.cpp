@@ -69,6 +69,8 @@ TEST(HostileInputs, EveryFileArgumentEndsWithItsVerdictWhateverTheFileIs) {
         {"truncated.pem", good.substr(0, good.size() / 2), 2}, {"flipped.pem", flipped, 2},
         {"truncated.pfx", pfx.substr(0, pfx.size() / 2), 3}, {"flipped.pfx", flippedPfx, 3}};
     for (const auto& [name, bytes, outcome] : kinds) {
+      // Windows has no FIFOs, and takes no argument that is not UTF-8.
+      if (ToolIsWindows() && (name == "fifo.pem" || name[0] == '\xFF')) continue;
       std::vector<std::string> args = argument.args;
       const std::string path = args[at] = name[0] == '/' ? name : dir / name;
       SCOPED_TRACE(args[0] + " argument " + std::to_string(at) + ": " + name.substr(0, 20));
@@ -120,6 +122,7 @@ TEST(HostileInputs, OutputPathsThatCannotBeOpenedAreReportedAndLeftAlone) {
        "Generate PKCS12 failed0\n"}};
   for (const auto& [command, written, failed] : commands) {
     for (const auto& [path, writable] : targets) {
+      if (ToolIsWindows() && Contains(path, "\xFF")) continue;  // no UTF-8: not on Windows
       SCOPED_TRACE(command[0] + " to " + path.substr(0, 60));
       std::vector<std::string> args = command;
       std::replace(args.begin(), args.end(), std::string("@"), path);

