@@ -61,10 +61,8 @@ RunResult RunOpenssl(const std::vector<std::string>& args, const std::string& in
 
 std::string RunOpensslOrThrow(const std::vector<std::string>& args, const std::string& input) {
   const RunResult result = RunOpenssl(args, input);
-  if (result.exitCode != 0) {
-    throw std::runtime_error("openssl " + testing::PrintToString(args) + " failed: " + result.err);
-  }
-  return result.out;
+  if (result.exitCode == 0) return result.out;
+  throw std::runtime_error("openssl " + testing::PrintToString(args) + " failed: " + result.err);
 }
 
 RunResult ExpectRun(const std::vector<std::string>& args, const std::string& out,
@@ -81,10 +79,6 @@ RunResult ExpectRun(const std::vector<std::string>& args, const std::string& out
 
 void ExpectRuns(const std::vector<ToolRun>& runs) {
   for (const ToolRun& run : runs) ExpectRun(run.args, run.out, run.err, run.options);
-}
-
-bool StartsWith(const std::string& text, const std::string& prefix) {
-  return text.compare(0, prefix.size(), prefix) == 0;
 }
 
 bool Contains(const std::string& text, const std::string& part) {
@@ -132,9 +126,9 @@ unsigned FileMode(const std::string& path) {
 
 KeyFiles MakeKeyPair(const TempDir& dir, const std::string& kind, const std::string& stem) {
   const KeyFiles files{dir / (stem + "_private.pem"), dir / (stem + "_public.pem")};
-  RunOpensslOrThrow({"genpkey", "-algorithm", kind == "GOST" ? "gost2012_256" : "RSA", "-pkeyopt",
-                     kind == "GOST" ? "paramset:TCB" : "rsa_keygen_bits:2048", "-out",
-                     files.privateKey});
+  const bool gost = kind == "GOST";
+  RunOpensslOrThrow({"genpkey", "-algorithm", gost ? "gost2012_256" : "RSA", "-pkeyopt",
+                     gost ? "paramset:TCB" : "rsa_keygen_bits:2048", "-out", files.privateKey});
   RunOpensslOrThrow({"pkey", "-in", files.privateKey, "-pubout", "-out", files.publicKey});
   return files;
 }
@@ -142,8 +136,7 @@ KeyFiles MakeKeyPair(const TempDir& dir, const std::string& kind, const std::str
 std::string MakeCertificate(const TempDir& dir, const std::string& privateKey,
                             const std::string& fileName, const std::vector<std::string>& extra) {
   RunOpensslOrThrow(Join({"req", "-x509", "-new", "-key", privateKey, "-days", "30", "-subj",
-                          "/C=TJ/O=TRIL Test/CN=Test Signer", "-out", dir / fileName},
-                         extra));
+                          "/C=TJ/O=TRIL Test/CN=Test Signer", "-out", dir / fileName}, extra));
   return dir / fileName;
 }
 
@@ -151,7 +144,6 @@ std::string MakePkcs12(const TempDir& dir, const std::string& privateKey, const 
                        const std::string& password, const std::string& fileName,
                        const std::vector<std::string>& extra) {
   RunOpensslOrThrow(Join({"pkcs12", "-export", "-inkey", privateKey, "-in", cert, "-passout",
-                          "pass:" + password, "-out", dir / fileName},
-                         extra));
+                          "pass:" + password, "-out", dir / fileName}, extra));
   return dir / fileName;
 }

@@ -23,22 +23,19 @@ RunResult RunTool(const std::vector<std::string>& args, const RunOptions& option
 RunResult RunOpenssl(const std::vector<std::string>& args, const std::string& input = {});
 std::string RunOpensslOrThrow(const std::vector<std::string>& args, const std::string& input = {});
 
-// The three banner lines every run starts with.
-extern const std::string kBanner;
+extern const std::string kBanner;  // the three lines every run starts with
 
 // Runs the tool and expects exactly kBanner + out on standard output, err on
 // standard error and exit code 0. What differs from run to run is compared
 // masked: a record's signature as "sign":"*", OpenSSL's error texts as "error:*".
 RunResult ExpectRun(const std::vector<std::string>& args, const std::string& out,
                     const std::string& err = "", const RunOptions& options = {});
-// A table of such runs, one row each.
-struct ToolRun {
+struct ToolRun {  // one row of a table of such runs
   std::vector<std::string> args;
   std::string out, err = {};
   RunOptions options = {};
 };
 void ExpectRuns(const std::vector<ToolRun>& runs);
-bool StartsWith(const std::string& text, const std::string& prefix);
 bool Contains(const std::string& text, const std::string& part);
 
 // The two signature algorithms as the sign and verify commands name them.
