@@ -4,38 +4,69 @@
 
 #include "tests/support/test_support.h"
 
-TEST(Interop, KeysSignaturesRequestsAndPkcs12FilesRoundTripWithOpenssl) {
+TEST(Interop, KeysRequestsPkcs12FilesAndSignaturesRoundTripWithOpenssl) {
   for (const Algorithm& alg : {kRsa, kGost}) {
     SCOPED_TRACE(alg.kind);
+    const bool rsa = alg.kind == "RSA";
     TempDir dir;
-    const std::string stem = dir / (alg.kind == "RSA" ? "rsa" : "gost"), doc = dir / "doc",
-                      sig = dir / "sig", pfx = dir / "ours.pfx";
+    const std::string stem = dir / (rsa ? "rsa" : "gost"), doc = dir / "doc", sig = dir / "sig",
+                      csr = dir / "req.csr", pfx = dir / "ours.Pfx";
     const KeyFiles ours{stem + "_private_key.pem", stem + "_public_key.pem"};
     WriteBytes(doc, std::string("Payment order 42\r\n\0\xFF", 20));
-    // The tool makes keys and a request; openssl issues the certificate (checking the
-    // request's self-signature), which the tool packs with its key.
-    RunTool(alg.kind == "RSA" ? std::vector<std::string>{"genkeys", "RSA", "2048", dir.path()}
-                              : std::vector<std::string>{"genkeys", "GOST", dir.path()});
-    RunTool({"CSR", alg.word, ours.privateKey, ours.publicKey, "/CN=Interop", dir / "req.csr"});
+    // The tool makes keys and a request that openssl reads whole: the key carried, a good
+    // self-signature with the word's digest, the subject (no leading slash, a value with
+    // "=", an unknown field, a blank before a field, and bytes that are each one
+    // character, so UTF-8 is encoded again) and the extensions.
+    RunTool(rsa ? std::vector<std::string>{"genkeys", "RSA", "2048", dir.path()}
+                : std::vector<std::string>{"genkeys", "GOST", dir.path()});
+    const RunResult run = RunTool({"CSR", alg.word, ours.privateKey, ours.publicKey,
+                                   "C=TJ/O=A=B/XX=x/ CN=blank/CN=caf\xC3\xA9", csr});
+    EXPECT_EQ(run.out + run.err, kBanner + "Signing algoritm " +
+                                     (rsa ? "SHA256" : "GOST R 3411-2012") + "\nCSR:" +
+                                     ReadBytes(csr) + "\nCSR saved to file " + csr);
+    const RunResult read =
+        RunOpenssl({"req", "-in", csr, "-noout", "-verify", "-pubkey", "-text", "-subject"});
+    EXPECT_EQ(read.out.find(ReadBytes(ours.publicKey)), 0u);
+    EXPECT_EQ(read.err, "Certificate request self-signature verify OK\n");
+    EXPECT_EQ(read.out.substr(read.out.rfind("subject=")),
+              "subject=C = TJ, O = A=B, CN = caf\\C3\\83\\C2\\A9\n");
+    EXPECT_TRUE(Contains(read.out, rsa ? "sha256WithRSAEncryption\n"
+                                       : "GOST R 34.10-2012 with GOST R 34.11-2012 (256 bit)\n"));
+    EXPECT_TRUE(Contains(read.out, "Requested Extensions:\n"
+                                   "                X509v3 Basic Constraints: \n"
+                                   "                    CA:FALSE\n"
+                                   "                X509v3 Key Usage: \n"
+                                   "                    Digital Signature, Key Encipherment\n"));
+    // openssl issues the certificate; the tool packs it with its key and the authority's,
+    // and openssl opens the file.
     const KeyFiles issuer = MakeKeyPair(dir, alg.kind, "issuer");
     const std::string ca = MakeCertificate(dir, issuer.privateKey, "ca.crt");
-    RunOpensslOrThrow({"x509", "-req", "-in", dir / "req.csr", "-CA", ca, "-CAkey",
-                       issuer.privateKey, alg.dgst, "-set_serial", "0x1234", "-out", dir / "crt"});
+    RunOpensslOrThrow({"x509", "-req", "-in", csr, "-CA", ca, "-CAkey", issuer.privateKey,
+                       alg.dgst, "-set_serial", "0x1234", "-out", dir / "crt"});
     RunTool({"PFX", ours.privateKey, dir / "crt", pfx, "pw", ca, "Signer"});
-    // The tool signs with its key file and its PKCS#12 file; openssl checks with the public key.
-    for (const auto& [key, serial] : {std::pair{ours.privateKey, ""}, {pfx, "1234"}}) {
-      const RunResult run =
-          ExpectRun({"sign", alg.word, key, doc, "", "pw"}, "Private key path is " + key + "\n" +
-                    alg.line + alg.prefix + "{\"serial\":\"" + serial + "\",\"sign\":\"*\"}\n");
-      WriteBytes(sig, RawSignatureOf(run.out));
-      EXPECT_EQ(RunOpenssl({"dgst", alg.dgst, "-verify", ours.publicKey, "-signature", sig, doc}).out,
-                "Verified OK\n");
+    const std::string info =
+        RunOpensslOrThrow({"pkcs12", "-info", "-nodes", "-in", pfx, "-passin", "pass:pw"});
+    EXPECT_TRUE(Contains(info, ReadBytes(dir / "crt")) && Contains(info, ReadBytes(ca)));
+    EXPECT_NE(info.find("friendlyName: Signer\n"), info.rfind("friendlyName: Signer\n"));
+    EXPECT_EQ(RunOpensslOrThrow({"pkey", "-pubout"}, info), ReadBytes(ours.publicKey));
+    // The tool signs with its key file and its PKCS#12 file, where the certificate gives
+    // the serial and the digest whatever the word; openssl checks each signature.
+    const Algorithm& otherWord = rsa ? kGost : kRsa;
+    for (const auto& [key, word, serial] :
+         {std::tuple{ours.privateKey, alg, ""}, {pfx, otherWord, "1234"}}) {
+      const RunResult signing =
+          ExpectRun({"sign", word.word, key, doc, "", "pw"}, "Private key path is " + key + "\n" +
+                    word.line + word.prefix + "{\"serial\":\"" + serial + "\",\"sign\":\"*\"}\n");
+      WriteBytes(sig, RawSignatureOf(signing.out));
+      EXPECT_EQ(RunOpenssl({"dgst", alg.dgst, "-verify", ours.publicKey, "-signature", sig,
+                            doc}).out, "Verified OK\n") << key;
     }
     // openssl signs; the tool verifies with the public key file and the PKCS#12 file.
     RunOpensslOrThrow({"dgst", alg.dgst, "-sign", ours.privateKey, "-out", sig, doc});
     for (const std::string& key : {ours.publicKey, pfx}) {
-      const RunResult run = RunTool({"verify", alg.word, key, doc, sig, "pw"});
-      EXPECT_EQ(run.out.substr(run.out.rfind(alg.line)) + run.err, alg.line + "Verification OK\n");
+      const RunResult verifying = RunTool({"verify", alg.word, key, doc, sig, "pw"});
+      EXPECT_EQ(verifying.out.substr(verifying.out.rfind(alg.line)) + verifying.err,
+                alg.line + "Verification OK\n");
     }
   }
 }

@@ -16,10 +16,9 @@ struct RunOptions {
   std::string input = {};        // bytes fed to standard input
 };
 
-// Runs the built cspTRIL with these arguments (argv[0] is supplied).
 RunResult RunTool(const std::vector<std::string>& args, const RunOptions& options = {});
-// Runs the openssl program with the shipped configuration, so it knows GOST;
-// the second form throws with its standard error unless it succeeds.
+// The built cspTRIL (argv[0] is supplied), and the openssl program with the shipped
+// configuration, so it knows GOST; OrThrow throws with its standard error on failure.
 RunResult RunOpenssl(const std::vector<std::string>& args, const std::string& input = {});
 std::string RunOpensslOrThrow(const std::vector<std::string>& args, const std::string& input = {});
 
@@ -38,13 +37,10 @@ struct ToolRun {  // one row of a table of such runs
 void ExpectRuns(const std::vector<ToolRun>& runs);
 bool Contains(const std::string& text, const std::string& part);
 
-// The two signature algorithms as the sign and verify commands name them.
+// The two signature algorithms: key kind for MakeKeyPair, word on the command line,
+// openssl dgst option, the line sign and verify print for the word, the record's prefix.
 struct Algorithm {
-  std::string kind;    // key kind for MakeKeyPair
-  std::string word;    // algorithm word on the command line
-  std::string dgst;    // the openssl dgst option of its digest
-  std::string line;    // the line the commands print for the word
-  std::string prefix;  // what sign prints before the record
+  std::string kind, word, dgst, line, prefix;
 };
 extern const Algorithm kRsa, kGost;
 
