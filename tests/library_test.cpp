@@ -60,22 +60,15 @@ TEST(WideToUtf8, KeepsTheTerminatorAndGivesBackEveryArgumentByte) {
   }
 }
 
-TEST(Base64, EncodesWithPaddingDecodesSkippingBlanksAndPadsRejectsOtherBytes) {
-  using Pair = std::pair<std::string, std::string>;
-  for (const auto& [bytes, text] : {Pair{"", ""}, {"a", "YQ=="}, {"ab", "YWI="}, {"abc", "YWJj"},
-                                    {"\xFF", "/w=="}, {std::string(1, '\0'), "AA=="}}) {
+TEST(Base64, EncodesWithPaddingDecodesSkippingBlanksAndRejectsOtherBytes) {
+  for (const auto& [bytes, text] : {std::pair<std::string, std::string>{"", ""}, {"a", "YQ=="},
+                                    {"ab", "YWI="}, {std::string("a\0\xFF", 3), "YQD/"}}) {
     EXPECT_EQ(Base64Encode(bytes), text);
-    EXPECT_EQ(Base64Decode(text), bytes);
+    EXPECT_EQ(Base64Decode(text + "\n"), bytes);
   }
-  for (const auto& [text, bytes] : {Pair{"YW Jj\n", "abc"}, {"YQ", "a"}, {"=Y=Q=", "a"}, {"Y", ""}}) {
-    EXPECT_EQ(Base64Decode(text), bytes) << text;
-  }
-  for (const std::string illegal : {"-", "_", "!", "\x80", "\xFF"}) {
-    try {
-      ADD_FAILURE() << "accepted " << Base64Decode("YW" + illegal + "Jj");
-    } catch (const std::invalid_argument& error) {
-      EXPECT_STREQ(error.what(), "This contains characters not legal in a base64 encoded string.");
-    }
+  EXPECT_EQ(Base64Decode("Y W\tJ\rj\n"), "abc");
+  for (const std::string illegal : {"-", "_", "\xFF"}) {
+    EXPECT_THROW(Base64Decode("YW" + illegal + "Jj"), std::invalid_argument);
   }
 }
 

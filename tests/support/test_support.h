@@ -16,9 +16,9 @@ struct RunOptions {
   std::string input = {};        // bytes fed to standard input
 };
 
-RunResult RunTool(const std::vector<std::string>& args, const RunOptions& options = {});
 // The built cspTRIL (argv[0] is supplied), and the openssl program with the shipped
 // configuration, so it knows GOST; OrThrow throws with its standard error on failure.
+RunResult RunTool(const std::vector<std::string>& args, const RunOptions& options = {});
 RunResult RunOpenssl(const std::vector<std::string>& args, const std::string& input = {});
 std::string RunOpensslOrThrow(const std::vector<std::string>& args, const std::string& input = {});
 
