@@ -72,8 +72,8 @@ TEST(GenKeys, BothKindsWriteOwnerOnlyPkcs8KeysAndEachFailureIsReported) {
   }
   // A size that is no decimal number ends the run at once, with exit code 1.
   const RunResult run = RunTool({"genkeys", "RSA", "abc", no});
-  EXPECT_EQ(run.out + run.err, kBanner + "RSA generation key\n"
-                                         "Invalid RSA key size: \"abc\" (it is not a decimal number)\n");
+  EXPECT_EQ(run.out + run.err, kBanner + "RSA generation key\nInvalid RSA key size: \"abc\" "
+                                         "(it is not a decimal number)\n");
   EXPECT_EQ(run.exitCode, 1);
 }
 
@@ -138,7 +138,8 @@ TEST(VerifyCommand, OpensslSignaturesVerifyPkcs12FilesReportTheirCertificateOthe
   MakePkcs12(in.dir, in.rsa.privateKey, in.cert, "pw", "bare.pfx", {"-nocerts"});
   // Each file holds what its name promises, so a wrong choice of reader shows at once.
   MakePkcs12(in.dir, in.rsa.privateKey, in.cert, "", "k.pfxold");
-  for (const char* name : {"public.pfx", "k.pFx"}) WriteBytes(in.dir / name, ReadBytes(in.rsa.publicKey));
+  WriteBytes(in.dir / "public.pfx", ReadBytes(in.rsa.publicKey));
+  WriteBytes(in.dir / "k.pFx", ReadBytes(in.rsa.publicKey));
   // The report as openssl shows the names (in one-line form) and the end date.
   std::istringstream shown(RunOpensslOrThrow({"x509", "-in", in.cert, "-noout", "-subject",
                                               "-issuer", "-enddate", "-nameopt", "compat"}));
@@ -234,11 +235,10 @@ TEST(PfxCommand, PacksKeyCertificateAndFirstCaForItsOwnerOnlyAndReportsEachFailu
   EXPECT_FALSE(FileExists(in.dir / "new.pfx"));
   EXPECT_EQ(FileMode(in.dir / "out.pfx"), 0600u);
   EXPECT_LT(ReadBytes(in.dir / "out.pfx").size(), 9000u);
-  for (const auto& [file, password, ca] : {std::tuple{"out.pfx", "s3cret", true}, {"o.pfx", "", false}}) {
-    const std::string info = RunOpensslOrThrow({"pkcs12", "-info", "-nodes", "-in", in.dir / file,
-                                                "-passin", "pass:" + std::string(password)});
-    EXPECT_TRUE(Contains(info, ReadBytes(in.cert)));
-    EXPECT_EQ(Contains(info, ReadBytes(in.ca)), ca);  // the first authority in the file only
-    EXPECT_FALSE(Contains(info, ReadBytes(ca2)));
-  }
+  const std::string info = RunOpensslOrThrow(
+      {"pkcs12", "-info", "-nodes", "-in", in.dir / "out.pfx", "-passin", "pass:s3cret"});
+  // The first authority in the file only; the name on the key and on the certificate.
+  EXPECT_TRUE(Contains(info, ReadBytes(in.cert)) && Contains(info, ReadBytes(in.ca)));
+  EXPECT_FALSE(Contains(info, ReadBytes(ca2)));
+  EXPECT_NE(info.find("friendlyName: Signer key\n"), info.rfind("friendlyName: Signer key\n"));
 }

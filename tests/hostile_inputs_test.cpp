@@ -37,13 +37,15 @@ TEST(HostileInputs, FoldersLongOrNonUtf8NamesAndUnwritableOutputsEndEachRunWithI
       {{"verify", "SHA256", pub, data, dir / "sig"}, kRsa.line + "Verification OK\n"},
       {{"verify", "SHA256", folder, data, dir / "sig"}, "Error get public key\n", unreadable},
       {{"verify", "SHA256", tooLong + ".pfx", data, data},
-       "PFX is used\nCan not read certificate from PFX\n", unreadable + "Error reading PFX file.\n"},
+       "PFX is used\nCan not read certificate from PFX\n",
+       unreadable + "Error reading PFX file.\n"},
       {{"CSR", "SHA256", key, pub, "/CN=x", folder},
        "Signing algoritm SHA256\n" + csr + "\nCSR saved to file " + folder, noWrite(folder)},
       {{"PFX", key, cert, folder, "pw"}, noPfx, noWrite(folder)},
       {{"PFX", key, cert, "/dev/null", "pw"},
        "Generate PKCS12 OK1\ndata saved to PKCS12 file /dev/null\n"},
-      {{"PFX", key, folder, dir / "out", "pw"}, noPfx, unreadable + "Error reading X.509 certificate.\n"},
+      {{"PFX", key, folder, dir / "out", "pw"}, noPfx,
+       unreadable + "Error reading X.509 certificate.\n"},
   });
   EXPECT_EQ(FileMode("/dev/null"), 0666u);  // a device is written to, never narrowed to its owner
 }

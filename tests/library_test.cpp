@@ -1,14 +1,10 @@
-// The entry (banner, usage, dispatch, argument counts and conversion), Base64
-// text, and whole-file reading.
+// The entry (banner, usage, dispatch, argument counts and conversion) and Base64 text.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <stdexcept>
-#include <thread>
 
 #include "cli/entry.h"
 #include "codec/myBase64.h"
-#include "common/files.h"
 #include "platform/platform.h"
 #include "tests/support/test_support.h"
 
@@ -43,7 +39,8 @@ TEST(Entry, ShortCommandLinesGetTheUsageOrTheCommandsOwnLinesAndUnknownWordsUncn
       {{"Genkeys", "RSA"}, "Uncnown command\n"},  // words are compared case by case
       {{"genkeys", "RSA"}, "RSA generation key\nRSA bitSize is Missing\n"},
       {{"sign", "GOST", "key"}, "Private key file or input file is not set\n"},
-      {{"verify", "SHA256", "a", "b"}, must + "verify SHA256 rsa_public_key.pem test.txt test.sig\n"},
+      {{"verify", "SHA256", "a", "b"},
+       must + "verify SHA256 rsa_public_key.pem test.txt test.sig\n"},
       {{"CSR", "SHA256", "a", "b"}, wrong + gostCsr + "\n" + rsaCsr + "\n"},
       {{"PFX", "a", "b", "c"},
        must + "PFX private_key.pem cert.pem outfile.pfx pfxpassword cacert.pem friendlyname\n"},
@@ -70,20 +67,4 @@ TEST(Base64, EncodesWithPaddingDecodesSkippingBlanksAndRejectsOtherBytes) {
   for (const std::string illegal : {"-", "_", "\xFF"}) {
     EXPECT_THROW(Base64Decode("YW" + illegal + "Jj"), std::invalid_argument);
   }
-}
-
-TEST(FilesAndPem, PipesAndFilesOfManyChunksAreReadWhole) {
-  // Many read chunks and a ragged end, large enough for large pages; a pattern that does
-  // not repeat with the chunk size shows a misplaced one. Paths may keep the NUL that the
-  // argument conversion leaves at their end.
-  TempDir dir;
-  std::string large((9 << 20) + 7, '\0');
-  for (std::size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>(i % 251);
-  EXPECT_TRUE(WriteStringToFile(dir / "large" + '\0', large));
-  EXPECT_TRUE(ReadFileToString(dir / "large" + '\0') == large);
-  // A pipe cannot be sized by seeking: it is read to its end.
-  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
-  std::thread writer([&] { WriteBytes(dir / "fifo", large.substr(0, 200000)); });
-  EXPECT_TRUE(ReadFileToString(dir / "fifo") == large.substr(0, 200000));
-  writer.join();
 }
