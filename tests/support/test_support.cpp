@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -35,24 +36,54 @@ std::string Quoted(const std::string& text) {
 // Standard input, output and error are files in a scratch folder, so that no
 // pipe can fill up and block either side. The shell execs the program, so a
 // crash shows in the status it leaves.
-RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options) {
+RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options,
+                     const std::string& runner = "") {
   TempDir io;
   WriteBytes(io / "0", options.input);
   std::string command = options.openSslConf.empty()
                             ? "unset OPENSSL_CONF; "
                             : "export OPENSSL_CONF=" + Quoted(options.openSslConf) + "; ";
   if (!options.cwd.empty()) command += "cd " + Quoted(options.cwd) + " && ";
-  command += "exec";
+  command += "exec " + runner;
   for (const std::string& arg : argv) command += " " + Quoted(arg);
   command += " <" + Quoted(io / "0") + " >" + Quoted(io / "1") + " 2>" + Quoted(io / "2");
   const int status = std::system(command.c_str());
   return {ReadBytes(io / "1"), ReadBytes(io / "2"), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
 }
 
+std::string Environment(const char* name, const std::string& otherwise) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0' ? value : otherwise;
+}
+
 }  // namespace
 
+const std::string kSeparator = ToolIsWindows() ? "\\" : "/";
+
 RunResult RunTool(const std::vector<std::string>& args, const RunOptions& options) {
-  return RunProgram(Join({CSPTRIL_BIN}, args), options);
+  RunResult result = RunProgram(Join({Environment("CSPTRIL_TOOL", CSPTRIL_BIN)}, args), options,
+                                Environment("CSPTRIL_TOOL_RUNNER", ""));
+  result.out = FromTextMode(result.out);
+  result.err = FromTextMode(result.err);
+  return result;
+}
+
+bool ToolIsWindows() {
+  const std::string tool = Environment("CSPTRIL_TOOL", CSPTRIL_BIN);
+  return tool.size() > 4 && tool.compare(tool.size() - 4, 4, ".exe") == 0;
+}
+
+std::string FromTextMode(const std::string& bytes) {
+  if (!ToolIsWindows()) return bytes;
+  EXPECT_FALSE(std::regex_search(bytes, std::regex("(^|[^\r])\n")))
+      << "a line ends in LF alone: " << testing::PrintToString(bytes);
+  return std::regex_replace(bytes, std::regex("\r\n"), "\n");
+}
+
+std::string ToolPath(std::string path) {
+  if (!ToolIsWindows()) return path;
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return "Z:" + path;
 }
 
 RunResult RunOpenssl(const std::vector<std::string>& args, const std::string& input) {

@@ -16,11 +16,19 @@ struct RunOptions {
   std::string input = {};        // bytes fed to standard input
 };
 
-// The built cspTRIL (argv[0] is supplied), and the openssl program with the shipped
-// configuration, so it knows GOST; OrThrow throws with its standard error on failure.
+// The built cspTRIL (argv[0] is supplied), or the program CSPTRIL_TOOL names through the
+// CSPTRIL_TOOL_RUNNER command (wine for cspTRIL.exe), its output through FromTextMode; and
+// the openssl program with the shipped configuration, so it knows GOST; OrThrow throws
+// with its standard error on failure.
 RunResult RunTool(const std::vector<std::string>& args, const RunOptions& options = {});
 RunResult RunOpenssl(const std::vector<std::string>& args, const std::string& input = {});
 std::string RunOpensslOrThrow(const std::vector<std::string>& args, const std::string& input = {});
+bool ToolIsWindows();  // the program under test is the Windows build (a name ending ".exe")
+// Text the tool wrote through a text stream: on Windows every LF must follow a CR
+// (a failure otherwise) and those CRs go; elsewhere it is returned unchanged.
+std::string FromTextMode(const std::string& bytes);
+extern const std::string kSeparator;     // between a folder and a key file name: "\" on Windows
+std::string ToolPath(std::string path);  // an absolute Linux path as the tool names it: Z:\...
 
 extern const std::string kBanner;  // the three lines every run starts with
 
