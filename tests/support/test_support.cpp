@@ -35,7 +35,8 @@ std::string Quoted(const std::string& text) {
 
 // Standard input, output and error are files in a scratch folder, so that no
 // pipe can fill up and block either side. The shell execs the program, so a
-// crash shows in the status it leaves.
+// crash shows in the status it leaves: a process that a signal ends (a crash, or
+// a sanitizer stopping it) fails the test, whatever the test goes on to check.
 RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options,
                      const std::string& runner = "") {
   TempDir io;
@@ -48,7 +49,12 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
   for (const std::string& arg : argv) command += " " + Quoted(arg);
   command += " <" + Quoted(io / "0") + " >" + Quoted(io / "1") + " 2>" + Quoted(io / "2");
   const int status = std::system(command.c_str());
-  return {ReadBytes(io / "1"), ReadBytes(io / "2"), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+  RunResult result{ReadBytes(io / "1"), ReadBytes(io / "2"), WEXITSTATUS(status)};
+  if (!WIFEXITED(status)) {
+    ADD_FAILURE() << argv[0] << " did not exit normally; its standard error:\n" << result.err;
+    result.exitCode = -1;
+  }
+  return result;
 }
 
 std::string Environment(const char* name, const std::string& otherwise) {
