@@ -7,7 +7,7 @@ set -euo pipefail
 if [ -n "${CSPTRIL_TOOL:-}" ]; then
   echo "skipped: the installed Linux program, not the program under test"; exit 77
 fi
-build=$(cd "$1" && pwd) work=$(mktemp -d)
+build=$(cd "$1" && pwd) work=$(mktemp -d) prefix=
 trap 'rm -rf "$work"' EXIT
 unset OPENSSL_CONF
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -15,21 +15,18 @@ if [ "$2" = deb ]; then
   (cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/pkg" >/dev/null)
   depends=$(dpkg-deb -f "$work"/pkg/*.deb Depends)
   [[ $depends == *libssl3* && $depends == *libengine-gost-openssl* ]] || fail "Depends: $depends"
-  dpkg-deb -x "$work"/pkg/*.deb "$work/stage"
-  prefix=$work/stage/usr
+  dpkg-deb -x "$work"/pkg/*.deb "$work/stage" && prefix=/usr
 else
   cmake --install "$build" --prefix "$work/stage" >/dev/null
-  prefix=$work/stage
 fi
-for file in bin/cspTRIL share/man/man1/cspTRIL.1 share/cspTRIL/cspTRIL-openssl.cnf; do
-  [ -f "$prefix/$file" ] || fail "not installed: $file"
+tool=$work/stage$prefix/bin/cspTRIL
+for file in share/man/man1/cspTRIL.1 share/cspTRIL/cspTRIL-openssl.cnf; do
+  [ -f "$work/stage$prefix/$file" ] || fail "not installed: $file"
 done
-tool=$prefix/bin/cspTRIL
 "$tool" genkeys GOST "$work" | grep -qx 'Result :1' || fail "genkeys GOST"
 printf 'Payment order 42\r\n\0end' > "$work/doc"
 "$tool" sign GOST "$work/gost_private_key.pem" "$work/doc" |
   sed -n 's/^Gost signature .*"sign":"\([^"]*\)"}$/\1/p' | base64 -d > "$work/doc.sig"
-[ "$(stat -c %s "$work/doc.sig")" -eq 64 ] || fail "sign GOST"
 verdict() { "$tool" verify GOST "$work/gost_public_key.pem" "$work/doc" "$work/doc.sig" | tail -n 1; }
 [ "$(verdict)" = "Verification OK" ] || fail "verify of the fresh signature"
 printf 'Payment order 43\r\n\0end' > "$work/doc"

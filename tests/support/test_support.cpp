@@ -35,7 +35,8 @@ std::string Quoted(const std::string& text) {
 
 // Standard input, output and error are files in a scratch folder, so that no
 // pipe can fill up and block either side. The shell execs the program, so a
-// crash shows in the status it leaves.
+// crash shows in the status it leaves: a process that a signal ends (a crash, or
+// a sanitizer stopping it) fails the test, whatever the test goes on to check.
 RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options,
                      const std::string& runner = "") {
   TempDir io;
@@ -48,7 +49,12 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
   for (const std::string& arg : argv) command += " " + Quoted(arg);
   command += " <" + Quoted(io / "0") + " >" + Quoted(io / "1") + " 2>" + Quoted(io / "2");
   const int status = std::system(command.c_str());
-  return {ReadBytes(io / "1"), ReadBytes(io / "2"), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+  RunResult result{ReadBytes(io / "1"), ReadBytes(io / "2"), WEXITSTATUS(status)};
+  if (!WIFEXITED(status)) {
+    ADD_FAILURE() << argv[0] << " did not exit normally; its standard error:\n" << result.err;
+    result.exitCode = -1;
+  }
+  return result;
 }
 
 std::string Environment(const char* name, const std::string& otherwise) {
@@ -92,10 +98,8 @@ RunResult RunOpenssl(const std::vector<std::string>& args, const std::string& in
 
 std::string RunOpensslOrThrow(const std::vector<std::string>& args, const std::string& input) {
   const RunResult result = RunOpenssl(args, input);
-  if (result.exitCode != 0) {
-    throw std::runtime_error("openssl " + testing::PrintToString(args) + " failed: " + result.err);
-  }
-  return result.out;
+  if (result.exitCode == 0) return result.out;
+  throw std::runtime_error("openssl " + testing::PrintToString(args) + " failed: " + result.err);
 }
 
 RunResult ExpectRun(const std::vector<std::string>& args, const std::string& out,
@@ -112,10 +116,6 @@ RunResult ExpectRun(const std::vector<std::string>& args, const std::string& out
 
 void ExpectRuns(const std::vector<ToolRun>& runs) {
   for (const ToolRun& run : runs) ExpectRun(run.args, run.out, run.err, run.options);
-}
-
-bool StartsWith(const std::string& text, const std::string& prefix) {
-  return text.compare(0, prefix.size(), prefix) == 0;
 }
 
 bool Contains(const std::string& text, const std::string& part) {
@@ -163,9 +163,9 @@ unsigned FileMode(const std::string& path) {
 
 KeyFiles MakeKeyPair(const TempDir& dir, const std::string& kind, const std::string& stem) {
   const KeyFiles files{dir / (stem + "_private.pem"), dir / (stem + "_public.pem")};
-  RunOpensslOrThrow({"genpkey", "-algorithm", kind == "GOST" ? "gost2012_256" : "RSA", "-pkeyopt",
-                     kind == "GOST" ? "paramset:TCB" : "rsa_keygen_bits:2048", "-out",
-                     files.privateKey});
+  const bool gost = kind == "GOST";
+  RunOpensslOrThrow({"genpkey", "-algorithm", gost ? "gost2012_256" : "RSA", "-pkeyopt",
+                     gost ? "paramset:TCB" : "rsa_keygen_bits:2048", "-out", files.privateKey});
   RunOpensslOrThrow({"pkey", "-in", files.privateKey, "-pubout", "-out", files.publicKey});
   return files;
 }
@@ -173,8 +173,7 @@ KeyFiles MakeKeyPair(const TempDir& dir, const std::string& kind, const std::str
 std::string MakeCertificate(const TempDir& dir, const std::string& privateKey,
                             const std::string& fileName, const std::vector<std::string>& extra) {
   RunOpensslOrThrow(Join({"req", "-x509", "-new", "-key", privateKey, "-days", "30", "-subj",
-                          "/C=TJ/O=TRIL Test/CN=Test Signer", "-out", dir / fileName},
-                         extra));
+                          "/C=TJ/O=TRIL Test/CN=Test Signer", "-out", dir / fileName}, extra));
   return dir / fileName;
 }
 
@@ -182,7 +181,6 @@ std::string MakePkcs12(const TempDir& dir, const std::string& privateKey, const 
                        const std::string& password, const std::string& fileName,
                        const std::vector<std::string>& extra) {
   RunOpensslOrThrow(Join({"pkcs12", "-export", "-inkey", privateKey, "-in", cert, "-passout",
-                          "pass:" + password, "-out", dir / fileName},
-                         extra));
+                          "pass:" + password, "-out", dir / fileName}, extra));
   return dir / fileName;
 }

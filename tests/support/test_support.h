@@ -16,46 +16,39 @@ struct RunOptions {
   std::string input = {};        // bytes fed to standard input
 };
 
-// Runs the built cspTRIL with these arguments (argv[0] is supplied), or the program
-// CSPTRIL_TOOL names through the CSPTRIL_TOOL_RUNNER command (wine for cspTRIL.exe);
-// the output comes through FromTextMode.
+// The built cspTRIL (argv[0] is supplied), or the program CSPTRIL_TOOL names through the
+// CSPTRIL_TOOL_RUNNER command (wine for cspTRIL.exe), its output through FromTextMode; and
+// the openssl program with the shipped configuration, so it knows GOST; OrThrow throws
+// with its standard error on failure.
 RunResult RunTool(const std::vector<std::string>& args, const RunOptions& options = {});
+RunResult RunOpenssl(const std::vector<std::string>& args, const std::string& input = {});
+std::string RunOpensslOrThrow(const std::vector<std::string>& args, const std::string& input = {});
 bool ToolIsWindows();  // the program under test is the Windows build (a name ending ".exe")
 // Text the tool wrote through a text stream: on Windows every LF must follow a CR
 // (a failure otherwise) and those CRs go; elsewhere it is returned unchanged.
 std::string FromTextMode(const std::string& bytes);
 extern const std::string kSeparator;     // between a folder and a key file name: "\" on Windows
 std::string ToolPath(std::string path);  // an absolute Linux path as the tool names it: Z:\...
-// Runs the openssl program with the shipped configuration, so it knows GOST;
-// the second form throws with its standard error unless it succeeds.
-RunResult RunOpenssl(const std::vector<std::string>& args, const std::string& input = {});
-std::string RunOpensslOrThrow(const std::vector<std::string>& args, const std::string& input = {});
 
-// The three banner lines every run starts with.
-extern const std::string kBanner;
+extern const std::string kBanner;  // the three lines every run starts with
 
 // Runs the tool and expects exactly kBanner + out on standard output, err on
 // standard error and exit code 0. What differs from run to run is compared
 // masked: a record's signature as "sign":"*", OpenSSL's error texts as "error:*".
 RunResult ExpectRun(const std::vector<std::string>& args, const std::string& out,
                     const std::string& err = "", const RunOptions& options = {});
-// A table of such runs, one row each.
-struct ToolRun {
+struct ToolRun {  // one row of a table of such runs
   std::vector<std::string> args;
   std::string out, err = {};
   RunOptions options = {};
 };
 void ExpectRuns(const std::vector<ToolRun>& runs);
-bool StartsWith(const std::string& text, const std::string& prefix);
 bool Contains(const std::string& text, const std::string& part);
 
-// The two signature algorithms as the sign and verify commands name them.
+// The two signature algorithms: key kind for MakeKeyPair, word on the command line,
+// openssl dgst option, the line sign and verify print for the word, the record's prefix.
 struct Algorithm {
-  std::string kind;    // key kind for MakeKeyPair
-  std::string word;    // algorithm word on the command line
-  std::string dgst;    // the openssl dgst option of its digest
-  std::string line;    // the line the commands print for the word
-  std::string prefix;  // what sign prints before the record
+  std::string kind, word, dgst, line, prefix;
 };
 extern const Algorithm kRsa, kGost;
 

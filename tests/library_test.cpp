@@ -1,0 +1,71 @@
+// The entry (banner, usage, dispatch, argument counts and conversion) and Base64 text.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "cli/entry.h"
+#include "codec/myBase64.h"
+#include "platform/platform.h"
+#include "tests/support/test_support.h"
+
+TEST(Entry, ShortCommandLinesGetTheUsageOrTheCommandsOwnLinesAndUnknownWordsUncnownCommand) {
+  const std::string subject = " \"/C=TJ/ST=Tajikistan/L=Dushanbe/O=YourOrganization/OU=YourUnit/"
+                              "CN=YourCommonName\"";
+  const std::string rsaCsr = "cspTRIL.exe CSR SHA256 C:\\test\\rsa_private_key.pem c:\\test\\"
+                             "rsa_public_key.pem" + subject;
+  const std::string gostCsr = "cspTRIL.exe CSR GOST C:\\test\\gost_private_key.pem c:\\test\\"
+                              "gost_public_key.pem" + subject;
+  const std::string sign = "cspTRIL.exe sign ", verify = "cspTRIL.exe verify ", in = " c:\\test\\";
+  const std::string usage =
+      "Command is Missing. Commands:\ncspTRIL.exe genkeys RSA 1024\ncspTRIL.exe genkeys GOST\n"
+      "cspTRIL.exe genkeys RSA 1024 C:\\test \ncspTRIL.exe genkeys GOST C:\\test\n" +
+      sign + "SHA256 C:\\test\\rsa_private_key.pem" + in + "test.txt\n" +
+      sign + "GOST C:\\test\\gost_private_key.pem" + in + "test.txt\n" +
+      sign + "SHA256 C:\\test\\rsa_private_key.pem" + in + "test.txt" + in + "test.sig\n" +
+      sign + "GOST C:\\test\\gost_private_key.pem" + in + "test.txt" + in + "test.sig\n" +
+      sign + "SHA256 C:\\test\\rsa_cert.pfx" + in + "test.txt" + in + "rsa.sign password\n" +
+      sign + "GOST C:\\test\\gost_cert.pfx" + in + "test.txt" + in + "gost.sign password\n" +
+      verify + "SHA256 C:\\test\\rsa_public_key.pem" + in + "test.txt" + in + "test.sig\n" +
+      verify + "GOST C:\\test\\gost_public_key.pem" + in + "test.txt" + in + "test.sig\n" +
+      "cspTRIL verify SHA256 C:\\test\\out.pfx" + in + "test.txt" + in + "out.sign 4729\n" +
+      rsaCsr + "\n" + gostCsr + "\n" + rsaCsr + " C:\\test\\rsa.csr\n" + gostCsr +
+      " C:\\test\\gost.csr\ncspTRIL.exe PFX private_key.pem cert.pem outfile.pfx pfxpassword "
+      "cacert.pem friendlyname\n";
+  const std::string wrong = "Wrong input parameters\n", must = wrong + "Must be : cspTRIL.exe ";
+  ExpectRuns({
+      {{}, usage},
+      {{"genkeys"}, usage},
+      {{"foo", "bar"}, "Uncnown command\n"},
+      {{"Genkeys", "RSA"}, "Uncnown command\n"},  // words are compared case by case
+      {{"genkeys", "RSA"}, "RSA generation key\nRSA bitSize is Missing\n"},
+      {{"sign", "GOST", "key"}, "Private key file or input file is not set\n"},
+      {{"verify", "SHA256", "a", "b"},
+       must + "verify SHA256 rsa_public_key.pem test.txt test.sig\n"},
+      {{"CSR", "SHA256", "a", "b"}, wrong + gostCsr + "\n" + rsaCsr + "\n"},
+      {{"PFX", "a", "b", "c"},
+       must + "PFX private_key.pem cert.pem outfile.pfx pfxpassword cacert.pem friendlyname\n"},
+  });
+}
+
+TEST(WideToUtf8, KeepsTheTerminatorAndGivesBackEveryArgumentByte) {
+  EXPECT_EQ(WideToUtf8(L"C:\\\u00e9\u20ac\U00010000\U0010FFFF"),
+            std::string("C:\\\xC3\xA9\xE2\x82\xAC\xF0\x90\x80\x80\xF4\x8F\xBF\xBF") + '\0');
+  EXPECT_EQ(DecodeArgument("\xE2\x82\xAC\xF4\x8F\xBF\xBF\xF4\x90\x80"),
+            L"\u20ac\U0010FFFF\xDCF4\xDC90\xDC80");
+  // Bytes that are no UTF-8 (a lone 0xFF, cut or surrogate or too high sequences) survive.
+  for (const std::string bytes : {"\xFF", "a\xC3", "\xED\xA0\x80", "\xF4\x90\x80"}) {
+    EXPECT_EQ(WithoutTrailingNul(WideToUtf8(DecodeArgument(bytes))), bytes);
+  }
+}
+
+TEST(Base64, EncodesWithPaddingDecodesSkippingBlanksAndRejectsOtherBytes) {
+  for (const auto& [bytes, text] : {std::pair<std::string, std::string>{"", ""}, {"a", "YQ=="},
+                                    {"ab", "YWI="}, {std::string("a\0\xFF", 3), "YQD/"}}) {
+    EXPECT_EQ(Base64Encode(bytes), text);
+    EXPECT_EQ(Base64Decode(text + "\n"), bytes);
+  }
+  EXPECT_EQ(Base64Decode("Y W\tJ\rj\n"), "abc");
+  for (const std::string illegal : {"-", "_", "\xFF"}) {
+    EXPECT_THROW(Base64Decode("YW" + illegal + "Jj"), std::invalid_argument);
+  }
+}
