@@ -76,13 +76,22 @@ LONG WINAPI EndWithoutDump(EXCEPTION_POINTERS* /*exception*/) {
   return EXCEPTION_EXECUTE_HANDLER;
 }
 
+// GCC 12 mistakes the read of the thread block through the segment register
+// for an access past an empty array; the read is the documented one.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
+UNICODE_STRING& CommandLineShownToOthers() {
+  return NtCurrentTeb()->ProcessEnvironmentBlock->ProcessParameters->CommandLine;
+}
+#pragma GCC diagnostic pop
+
 }  // namespace
 
 void HideArgumentFromOtherProcesses(int index) {
   // Other processes read the command line from the process parameters that
   // the system keeps in the process environment block; the C runtime has
   // already split its own copy for wmain.
-  UNICODE_STRING& shown = NtCurrentTeb()->ProcessEnvironmentBlock->ProcessParameters->CommandLine;
+  UNICODE_STRING& shown = CommandLineShownToOthers();
   OverwriteArgument(shown.Buffer, shown.Length / sizeof(wchar_t), index);
   // GetCommandLineW gives the same text; where it is a copy, that goes too.
   wchar_t* own = GetCommandLineW();
