@@ -1,10 +1,10 @@
 #include "common/files.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
-#include <memory>
 #include <new>
 #include <stdexcept>
 #include <vector>
@@ -13,64 +13,65 @@
 
 namespace {
 
-using FilePtr = std::unique_ptr<std::FILE, decltype(&std::fclose)>;
-
 void ReportUnreadable() { std::cerr << "Unable to open key file!" << std::endl; }
 
 void ReportTooLarge(const std::string& path) {
   std::cerr << "Not enough memory to read file: " << path.c_str() << std::endl;
 }
 
-// Large enough that a big file takes few system calls, small enough to stay
-// in the processor's cache between being read and being appended.
-constexpr std::size_t kChunkSize = std::size_t{1} << 18;
-
-// Appends at most limit bytes from the stream to content, a chunk at a time,
-// so that content's own bytes are written once, by the copy of the data.
-void ReadChunks(std::FILE* file, std::size_t limit, std::string& content) {
-  std::vector<char> chunk(std::min(limit, kChunkSize));
-  std::size_t count = 0;
-  while (limit > 0 &&
-         (count = std::fread(chunk.data(), 1, std::min(limit, chunk.size()), file)) > 0) {
-    content.append(chunk.data(), count);
-    limit -= count;
-  }
-}
-
-// Pipes and other streams that cannot be sized by seeking are read to their end.
-std::string ReadToEnd(std::FILE* file) {
-  std::string content;
-  ReadChunks(file, content.max_size(), content);
-  return content;
-}
-
-// Seeks to the end to learn the length; -1 when the stream cannot be sized.
-long SeekableLength(std::FILE* file) {
-  if (std::fseek(file, 0, SEEK_END) != 0) return -1;
-  const long length = std::ftell(file);
-  if (length < 0 || std::fseek(file, 0, SEEK_SET) != 0) return -1;
-  return length;
-}
+// PIECE_SIZE_PLACEHOLDER
+constexpr unsigned long long kPieceSize = 1ULL << 18;
 
 }  // namespace
 
-std::string ReadFileToString(const std::string& path) {
-  FilePtr file(std::fopen(path.c_str(), "rb"), &std::fclose);
-  if (!file || IsDirectoryStream(file.get())) {
+InputFile::InputFile(const std::string& path)
+    : file_(std::fopen(path.c_str(), "rb"), &std::fclose) {
+  if (!file_ || IsDirectoryStream(file_.get())) {
+    file_.reset();
     ReportUnreadable();
-    return {};
+    return;
   }
+  length_ = SeekableLength(file_.get());
+}
+
+bool InputFile::ForEachPiece(const PieceSink& take) {
+  const bool sized = length_ >= 0;
+  unsigned long long left = sized ? static_cast<unsigned long long>(length_) : ULLONG_MAX;
+  // No larger than the content: every page of a fresh buffer costs a fault,
+  // which a one-byte file should not pay for a whole piece.
+  std::vector<unsigned char> buffer(std::clamp(left, 1ULL, kPieceSize));
+  bool handed = false;
+  std::size_t count = 0;
+  while (file_ && left > 0 &&
+         (count = std::fread(buffer.data(), 1, std::min<unsigned long long>(left, buffer.size()),
+                             file_.get())) > 0) {
+    if (!take(buffer.data(), count)) return false;
+    handed = true;
+    left -= count;
+  }
+  // A file that shrank keeps the length it had: the missing bytes are NUL.
+  if (sized && left > 0) std::fill(buffer.begin(), buffer.end(), 0);
+  while (sized && left > 0) {
+    count = static_cast<std::size_t>(std::min<unsigned long long>(left, buffer.size()));
+    if (!take(buffer.data(), count)) return false;
+    handed = true;
+    left -= count;
+  }
+  // The library sees empty content as one piece of no bytes.
+  return handed || take(buffer.data(), 0);
+}
+
+std::string ReadFileToString(const std::string& path) {
+  InputFile file(path);
+  std::string content;
   try {
-    const long length = SeekableLength(file.get());
-    if (length < 0) return ReadToEnd(file.get());
-    // Room for the whole file, written only by the data itself: filling it
-    // first would fault in every page of a large file one more time.
-    std::string content;
-    content.reserve(static_cast<std::size_t>(length));
-    PreferLargePages(content.data(), content.capacity());
-    ReadChunks(file.get(), static_cast<std::size_t>(length), content);
-    // A file that shrank meanwhile keeps the length it had: the rest stays NUL.
-    content.resize(static_cast<std::size_t>(length));
+    // Room for the whole file first, so that one too large for memory is
+    // reported before it is read.
+    if (file.LengthAtOpen() > 0) content.reserve(static_cast<std::size_t>(file.LengthAtOpen()));
+    file.ForEachPiece([&content](const unsigned char* bytes, std::size_t count) {
+      content.append(reinterpret_cast<const char*>(bytes), count);
+      return true;
+    });
     return content;
   } catch (const std::bad_alloc&) {
     ReportTooLarge(path);
