@@ -24,8 +24,7 @@ class InputFile {
   // Hands the content to take, in order: as many bytes as the file had when it
   // was opened, NUL bytes standing in for any that no longer arrive and none
   // of those added since; a stream that cannot be sized (a pipe) to its end.
-  // At least one piece, an empty one for empty content. False as soon as take
-  // refuses a piece. Reads the file once.
+  // False as soon as take refuses a piece. Reads the file once.
   bool ForEachPiece(const PieceSink& take);
 
   // The length found when the file was opened: -1 for a stream read to its
