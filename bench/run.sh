@@ -239,9 +239,7 @@ plot "$out/scaling.dat" index 0 using 2:3:4:5 with yerrorlines lw 2 title "cspTR
      "" index 0 using 2:6:7:8 with yerrorlines dt 2 title "openssl RSA", \
      "" index 1 using 2:3:4:5 with yerrorlines lw 2 title "cspTRIL GOST", \
      "" index 1 using 2:6:7:8 with yerrorlines dt 2 title "openssl GOST"
-unset logscale y
-set yrange [0:*]
-set ylabel "peak resident memory (MiB)"
+set ylabel "peak resident memory (MiB): one run"
 plot "$out/scaling.dat" index 0 using 2:9 with linespoints lw 2 title "cspTRIL RSA", \
      "" index 0 using 2:10 with linespoints dt 2 title "openssl RSA", \
      "" index 1 using 2:9 with linespoints lw 2 title "cspTRIL GOST", \
