@@ -243,7 +243,7 @@ set ylabel "peak resident memory (MiB): one run"
 plot "$out/scaling.dat" index 0 using 2:9 with linespoints lw 2 title "cspTRIL RSA", \
      "" index 0 using 2:10 with linespoints dt 2 title "openssl RSA", \
      "" index 1 using 2:9 with linespoints lw 2 title "cspTRIL GOST", \
-     "" index 1 using 2:10 with linespoints dt 2 title "openssl GOST", \\
+     "" index 1 using 2:10 with linespoints dt 2 title "openssl GOST", \
      16 with lines lc "red" title "16 MiB"
 unset multiplot
 PLOT
