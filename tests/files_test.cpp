@@ -41,8 +41,8 @@ TEST(FilesAndPem, EveryByteIsReadAndWrittenWhatCannotBeOpenedIsReportedKeysOfThe
   EXPECT_TRUE(ReadFileToString(dir / "fifo") == sent);
   writer.join();
 
-  // A file of many read chunks and a ragged end, large enough for large pages;
-  // a pattern that does not repeat with the chunk size shows a misplaced one.
+  // A file of many read pieces and a ragged end;
+  // a pattern that does not repeat with the piece size shows a misplaced one.
   std::string large((9 << 20) + 7, '\0');
   for (std::size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>(i % 251);
   WriteBytes(dir / "large", large);
