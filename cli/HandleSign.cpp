@@ -36,8 +36,9 @@ void HandleSign(int argc, wchar_t* argv[]) {
   std::cout << "Private key path is " << privateKeyFile << std::endl;
   const std::string OpenSSLPath = ProgramPathForOpenSsl(argv[0]);
 
-  // Read once and handed on by reference: the data is held in memory only here.
-  const std::string srcTxt = ReadFileToString(inFile);
+  // Opened here, among the files the command reads, and read only while it
+  // is signed, a piece at a time: it may be larger than memory.
+  InputFile srcTxt(inFile);
   const SecretString privateKeyPEM = ReadSecretFile(privateKeyFile);
 
   std::string var_alg;

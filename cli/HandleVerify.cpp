@@ -65,8 +65,9 @@ void HandleVerify(int argc, wchar_t* argv[]) {
   const std::string signFile = WithoutTrailingNul(signFileTmp);
   const std::string OpenSSLPath = ProgramPathForOpenSsl(argv[0]);
 
-  // The only copy of the input the run makes; the engine reads it in place.
-  const std::string srcTxt = ReadFileToString(inFile);
+  // Opened here, first of the three files, and read only while it is
+  // verified, a piece at a time: it may be larger than memory.
+  InputFile srcTxt(inFile);
   std::string publicKeyPEM;
   const SecretString pfxPassword = SecretArgument(argc, argv, 6);  // absent: the empty one
   const std::string fileExt = KeyFileExtension(publicKeyTmp);

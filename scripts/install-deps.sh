@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing cspTRIL needs on Debian 12 (run as root):
 # the build, the test suite, the leak check (valgrind), the fuzzers (clang) and
-# the benchmark (hyperfine, time).
+# the benchmark (hyperfine, time, gnuplot).
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 
@@ -11,7 +11,7 @@ packages=(
   libgtest-dev
   valgrind
   clang libclang-rt-14-dev llvm
-  hyperfine time
+  hyperfine time gnuplot-nox
 )
 
 missing=()

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "signing/message.h"
+
 // Signs data with the private key in keyData (PEM text, or PKCS#12 bytes when
 // extension is "PFX", "pfx" or "Pfx") and returns the one-line record
 // {"serial":"<certificate serial, hex>","sign":"<Base64 signature>"}.
@@ -10,6 +12,7 @@
 // context, where the "default" provider is loaded and stays loaded. A PKCS#12
 // certificate's digest replaces digestName. Empty on any failure, with a line
 // on standard error for every failure outside the signing calls themselves.
+// The data is read only once the key is ready, as the library digests it.
 std::string SignData(const std::string& OpenSSLPath, const std::string& keyData,
-                     std::string& digestName, const std::string& data,
+                     std::string& digestName, const Message& data,
                      const std::string& password, const std::string& extension);

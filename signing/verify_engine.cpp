@@ -8,7 +8,7 @@
 #include "signing/default_provider.h"
 
 bool VerifySignature(const std::string& OpenSSLPath, const std::string& publicKeyPem,
-                     const std::string& digestName, const std::string& data,
+                     const std::string& digestName, const Message& data,
                      const std::string& signature) {
   OPENSSL_init_crypto(OPENSSL_INIT_ADD_ALL_CIPHERS | OPENSSL_INIT_ADD_ALL_DIGESTS, nullptr);
   // The set-up is not checked: whatever is missing shows in the final step.
@@ -19,9 +19,6 @@ bool VerifySignature(const std::string& OpenSSLPath, const std::string& publicKe
   // Released in the reverse order: the digest context, then the key.
   PkeyPtr key(PemToPublicKey(publicKeyPem));
   if (!key) return false;
-  // The data is handed over where it lies; inputs may be as large as memory allows.
-  const unsigned char* message = reinterpret_cast<const unsigned char*>(data.data());
-  const std::size_t messageSize = data.size();
   MdCtxPtr context(EVP_MD_CTX_new());
   if (!context) return false;
   // An unknown name gives a null digest, passed on: the library decides what
@@ -30,7 +27,12 @@ bool VerifySignature(const std::string& OpenSSLPath, const std::string& publicKe
   const std::string sign = signature;
 
   EVP_DigestVerifyInit(context.get(), nullptr, digest, nullptr, key.get());
-  EVP_DigestVerifyUpdate(context.get(), message, messageSize);
+  // Every piece is handed on whatever the library says of the one before:
+  // only the final step reports the outcome.
+  data.Feed([&context](const unsigned char* bytes, std::size_t count) {
+    EVP_DigestVerifyUpdate(context.get(), bytes, count);
+    return true;
+  });
   return EVP_DigestVerifyFinal(context.get(), reinterpret_cast<const unsigned char*>(sign.data()),
                                sign.size()) == 1;
 }

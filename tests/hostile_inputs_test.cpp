@@ -5,7 +5,6 @@
 
 #include <fstream>
 
-#include "codec/myBase64.h"
 #include "tests/support/test_support.h"
 
 TEST(HostileInputs, FoldersLongOrNonUtf8NamesAndUnwritableOutputsEndEachRunWithItsVerdict) {
@@ -50,29 +49,4 @@ TEST(HostileInputs, FoldersLongOrNonUtf8NamesAndUnwritableOutputsEndEachRunWithI
        unreadable + "Error reading X.509 certificate.\n"},
   });
   EXPECT_EQ(FileMode("/dev/null"), 0666u);  // a device is written to, never narrowed to its owner
-}
-
-TEST(HostileInputs, ATwoAndAHalfGibibyteFileIsSignedAndVerifiedWhole) {
-  std::ifstream meminfo("/proc/meminfo");
-  std::string field;
-  long long availableKiB = 0;
-  while (meminfo >> field >> availableKiB && field != "MemAvailable:") meminfo.ignore(64, '\n');
-  if (availableKiB < (4LL << 20)) {
-    GTEST_SKIP() << "the 2.5 GiB input is read whole: 4 GiB of available memory needed, "
-                 << (availableKiB >> 10) << " MiB available";
-  }
-  TempDir dir;
-  const KeyFiles keys = MakeKeyPair(dir, "RSA");
-  const std::string big = dir / "big", raw = dir / "big.sig";
-  std::ofstream(big, std::ios::binary).seekp((5LL << 29) - 1).put('!');  // sparse but its last byte
-  const RunResult sign = RunTool({"sign", "SHA256", keys.privateKey, big});
-  const std::string head = "RSA signature {\"serial\":\"\",\"sign\":\"";
-  const std::size_t from = sign.out.find(head) + head.size();
-  ASSERT_GT(from, head.size()) << sign.out << sign.err;
-  WriteBytes(raw, Base64Decode(sign.out.substr(from, sign.out.find('"', from) - from)));
-  // openssl checks it over every byte, so a short read on both sides cannot pass.
-  EXPECT_EQ(RunOpenssl({"dgst", "-sha256", "-verify", keys.publicKey, "-signature", raw, big}).out,
-            "Verified OK\n");
-  const RunResult verify = RunTool({"verify", "SHA256", keys.publicKey, big, raw});
-  EXPECT_EQ(verify.out.substr(verify.out.size() - 16) + sign.err + verify.err, "Verification OK\n");
 }
