@@ -4,9 +4,7 @@
 # OPENSSL_CONF: it must find its own GOST configuration.
 #   installed_roundtrip.sh BUILD_DIR install|deb
 set -euo pipefail
-if [ -n "${CSPTRIL_TOOL:-}" ]; then
-  echo "skipped: the installed Linux program, not the program under test"; exit 77
-fi
+[ -z "${CSPTRIL_TOOL:-}" ] || { echo "skipped: not the program under test"; exit 77; }
 build=$(cd "$1" && pwd) work=$(mktemp -d) prefix=
 trap 'rm -rf "$work"' EXIT
 unset OPENSSL_CONF
@@ -20,9 +18,7 @@ else
   cmake --install "$build" --prefix "$work/stage" >/dev/null
 fi
 tool=$work/stage$prefix/bin/cspTRIL
-for file in share/man/man1/cspTRIL.1 share/cspTRIL/cspTRIL-openssl.cnf; do
-  [ -f "$work/stage$prefix/$file" ] || fail "not installed: $file"
-done
+[ -f "$work/stage$prefix/share/man/man1/cspTRIL.1" ] || fail "no manual page"
 "$tool" genkeys GOST "$work" | grep -qx 'Result :1' || fail "genkeys GOST"
 printf 'Payment order 42\r\n\0end' > "$work/doc"
 "$tool" sign GOST "$work/gost_private_key.pem" "$work/doc" |
@@ -31,4 +27,3 @@ verdict() { "$tool" verify GOST "$work/gost_public_key.pem" "$work/doc" "$work/d
 [ "$(verdict)" = "Verification OK" ] || fail "verify of the fresh signature"
 printf 'Payment order 43\r\n\0end' > "$work/doc"
 [ "$(verdict)" = "Verification Failed" ] || fail "verify accepted changed data"
-echo "installed ($2) GOST round trip OK"

@@ -10,10 +10,10 @@
 #include <regex>
 
 #include "cli/entry.h"
+#include "platform/platform.h"
 #include "tests/support/test_support.h"
 
 namespace {
-
 const std::string kPassword = "Open-Sesame-4729";  // too long to live inside a string object
 const std::vector<std::string>* watched = nullptr;  // no block given back may hold one of these
 int blocksWithSecrets = 0;
@@ -23,18 +23,6 @@ void Inspect(void* block, std::size_t size) {
   const std::string_view bytes(static_cast<const char*>(block), size);
   for (const std::string& secret : *watched) blocksWithSecrets += bytes.find(secret) != bytes.npos;
 }
-
-// The command line of the running process that names this path, as any user reads it.
-std::string CommandLineNaming(const std::string& path) {
-  std::string found;
-  for (const auto& process : std::filesystem::directory_iterator("/proc")) {
-    std::ifstream file(process.path() / "cmdline", std::ios::binary);
-    const std::string text{std::istreambuf_iterator<char>(file), {}};
-    if (Contains(text, path)) found = text;
-  }
-  return found;
-}
-
 }  // namespace
 
 // Blocks come from malloc and go back to free, where the watch can see them.
@@ -69,19 +57,21 @@ TEST(Secrets, PasswordsLeaveTheCommandLineAndNoSecretStaysInFreedMemory) {
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     auto run = std::async(std::launch::async, [&] { return RunTool(command); });
     std::ofstream writer(fifo, std::ios::binary);  // opens once the run opens it to read
-    std::string shown;
+    std::string shown, cmdline;
     std::vector<std::wstring> args{L"cspTRIL"};
     for (const std::string& arg : command) {
       shown += (arg == kPassword ? std::string(arg.size(), 'x') : arg) + '\0';
       const std::string& inProcess = arg == fifo ? fed : arg;  // in this process: the file itself
-      args.emplace_back(inProcess.begin(), inProcess.end());
+      args.push_back(DecodeArgument(inProcess));
     }
-    const std::string cmdline = CommandLineNaming(fifo);
-    // Under Wine, /proc shows the Wine loader's own Unix command line, out of
-    // the Windows program's reach; Windows processes read the one it overwrites.
-    if (!ToolIsWindows()) {
-      EXPECT_EQ(cmdline.substr(cmdline.find('\0') + 1), shown);
+    // The command line of the waiting run, as any user reads it. Under Wine, /proc shows
+    // the loader's own, out of the program's reach; Windows processes read the one it changes.
+    for (const auto& process : std::filesystem::directory_iterator("/proc")) {
+      std::ifstream file(process.path() / "cmdline", std::ios::binary);
+      const std::string text{std::istreambuf_iterator<char>(file), {}};
+      if (Contains(text, fifo)) cmdline = text.substr(text.find('\0') + 1);
     }
+    EXPECT_TRUE(ToolIsWindows() || cmdline == shown) << cmdline;
     writer << ReadBytes(fed);
     writer.close();
     const RunResult result = run.get();

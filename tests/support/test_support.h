@@ -9,7 +9,6 @@ struct RunResult {
   std::string out, err;
   int exitCode = -1;  // -1 when the process did not exit normally (a crash)
 };
-
 struct RunOptions {
   std::string cwd = {};          // empty: the test's own working folder
   std::string openSslConf = {};  // empty: OPENSSL_CONF is unset for the child
@@ -47,15 +46,13 @@ bool Contains(const std::string& text, const std::string& part);
 
 // The two signature algorithms: key kind for MakeKeyPair, word on the command line,
 // openssl dgst option, the line sign and verify print for the word, the record's prefix.
-struct Algorithm {
-  std::string kind, word, dgst, line, prefix;
-};
+struct Algorithm { std::string kind, word, dgst, line, prefix; };
 extern const Algorithm kRsa, kGost;
 
 // The raw signature inside the record that a sign run printed, decoded by openssl.
 std::string RawSignatureOf(const std::string& signOutput);
 
-// A fresh folder, removed with everything in it when the object goes.
+// A fresh folder (its name not ASCII), removed with everything in it when the object goes.
 class TempDir {
  public:
   TempDir();
@@ -71,16 +68,12 @@ class TempDir {
 
 std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& data);
-bool FileExists(const std::string& path);
 unsigned FileMode(const std::string& path);  // permission bits
 
-// Fixtures made with the openssl program: key pairs of the kinds "RSA" (2048
-// bits) and "GOST" (gost2012_256, TCB), self-signed certificates (extra openssl
-// req arguments may choose the digest, "-sha1", or the serial, "-set_serial" "1"),
-// and PKCS#12 files as openssl pkcs12 -export makes them.
-struct KeyFiles {
-  std::string privateKey, publicKey;
-};
+// Fixtures made with the openssl program: key pairs of the kinds "RSA" (2048 bits) and
+// "GOST" (gost2012_256, TCB), self-signed certificates (extra openssl req arguments), and
+// PKCS#12 files as openssl pkcs12 -export makes them.
+struct KeyFiles { std::string privateKey, publicKey; };
 KeyFiles MakeKeyPair(const TempDir& dir, const std::string& kind, const std::string& stem = "key");
 std::string MakeCertificate(const TempDir& dir, const std::string& privateKey,
                             const std::string& fileName,
