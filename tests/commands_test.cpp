@@ -1,5 +1,4 @@
-// Each command run with fixed inputs: exact standard output and error, and the
-// files it writes.
+// Each command run with fixed inputs: exact standard output and error, and the files written.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -152,9 +151,9 @@ TEST(VerifyCommand, OpensslSignaturesVerifyPkcs12FilesReportTheirCertificateOthe
   WriteBytes(in.dir / "public.pfx", ReadBytes(in.rsa.publicKey));
   WriteBytes(in.dir / "k.pFx", ReadBytes(in.rsa.publicKey));
   // The report: the names in one-line form, and the end date as openssl shows it.
+  const std::string end = RunOpensslOrThrow({"x509", "-in", in.cert, "-noout", "-enddate"});
   const std::string report = "PFX is used\nSubject Name: /O=TRIL Test/CN=Leaf\nIssuer Name: "
-                             "/C=TJ/O=TRIL Test/CN=Test Signer\nnot After " +
-                             RunOpensslOrThrow({"x509", "-in", in.cert, "-noout", "-enddate"}).substr(9);
+                             "/C=TJ/O=TRIL Test/CN=Test Signer\nnot After " + end.substr(9);
   const std::string noCert = "PFX is used\nCan not read certificate from PFX\n";
   const auto verify = [&](const std::string& key, const std::string& sign, const std::string& out,
                           const std::string& err = "", const std::string& password = "pw") {

@@ -1,6 +1,5 @@
-// Paths nobody should hand the tool: folders, names too long to open or that are
-// no UTF-8, devices, outputs that cannot be written. Every run ends normally with
-// its verdict. (Damaged file contents are the fuzz targets' part.)
+// Folders, names too long or not UTF-8, devices, unwritable outputs: every run ends
+// normally with its verdict. (Damaged file contents are the fuzz targets' part.)
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -31,8 +30,6 @@ TEST(HostileInputs, FoldersLongOrNonUtf8NamesAndUnwritableOutputsEndEachRunWithI
        unreadable + "Failed to load private key.\n"},
       {{"sign", "SHA256", key, tooLong}, sign(key, record), unreadable},
       {{"sign", "SHA256", key, data, folder}, sign(key, record), noWrite(folder)},
-      {{"sign", "SHA256", key, data, tooLong}, sign(key, record), noWrite(tooLong)},
-      {{"sign", "SHA256", key, data, data + "/x"}, sign(key, record), noWrite(data + "/x")},
       {{"sign", "SHA256", key, data, "/dev/null"},
        sign(key, record + "Signature written to /dev/null\n")},
       {{"verify", "SHA256", pub, data, dir / "sig"}, kRsa.line + "Verification OK\n"},

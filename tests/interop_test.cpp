@@ -12,9 +12,6 @@ TEST(Interop, KeysRequestsPkcs12FilesAndSignaturesRoundTripWithOpenssl) {
     const std::string stem = dir / (rsa ? "rsa" : "gost"), doc = dir / "doc", sig = dir / "sig",
                       csr = dir / "req.csr", pfx = dir / "ours.Pfx";
     const KeyFiles ours{stem + "_private_key.pem", stem + "_public_key.pem"};
-    const auto publicPem = [&] {  // RSA's is a text file
-      return rsa ? FromTextMode(ReadBytes(ours.publicKey)) : ReadBytes(ours.publicKey);
-    };
     WriteBytes(doc, std::string("Payment order 42\r\n\0\xFF", 20));
     // The tool makes keys and a request that openssl reads whole: the key carried, a good
     // self-signature with the word's digest, the subject (no leading slash, a value with
@@ -22,6 +19,8 @@ TEST(Interop, KeysRequestsPkcs12FilesAndSignaturesRoundTripWithOpenssl) {
     // character, so UTF-8 is encoded again) and the extensions.
     RunTool(rsa ? std::vector<std::string>{"genkeys", "RSA", "2048", dir.path()}
                 : std::vector<std::string>{"genkeys", "GOST", dir.path()});
+    const std::string publicPem = rsa ? FromTextMode(ReadBytes(ours.publicKey))  // a text file
+                                      : ReadBytes(ours.publicKey);
     const RunResult run = RunTool({"CSR", alg.word, ours.privateKey, ours.publicKey,
                                    "C=TJ/O=A=B/XX=x/ CN=blank/CN=caf\xC3\xA9", csr});
     EXPECT_EQ(run.out + run.err, kBanner + "Signing algoritm " +
@@ -29,7 +28,7 @@ TEST(Interop, KeysRequestsPkcs12FilesAndSignaturesRoundTripWithOpenssl) {
                                      ReadBytes(csr) + "\nCSR saved to file " + csr);
     const RunResult read =
         RunOpenssl({"req", "-in", csr, "-noout", "-verify", "-pubkey", "-text", "-subject"});
-    EXPECT_EQ(read.out.find(publicPem()), 0u);
+    EXPECT_EQ(read.out.find(publicPem), 0u);
     EXPECT_EQ(read.err, "Certificate request self-signature verify OK\n");
     EXPECT_EQ(read.out.substr(read.out.rfind("subject=")),
               "subject=C = TJ, O = A=B, CN = caf\\C3\\83\\C2\\A9\n");
@@ -50,7 +49,7 @@ TEST(Interop, KeysRequestsPkcs12FilesAndSignaturesRoundTripWithOpenssl) {
     const std::string info =
         RunOpensslOrThrow({"pkcs12", "-info", "-nodes", "-in", pfx, "-passin", "pass:pw"});
     EXPECT_TRUE(Contains(info, ReadBytes(dir / "crt")) && Contains(info, ReadBytes(ca)));
-    EXPECT_EQ(RunOpensslOrThrow({"pkey", "-pubout"}, info), publicPem());
+    EXPECT_EQ(RunOpensslOrThrow({"pkey", "-pubout"}, info), publicPem);
     // The tool signs with its key file and its PKCS#12 file, where the certificate gives
     // the serial and the digest whatever the word; openssl checks each signature.
     const Algorithm& otherWord = rsa ? kGost : kRsa;

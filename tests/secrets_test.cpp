@@ -1,5 +1,4 @@
-// Passwords and private keys: what other processes see of a run that waits,
-// and what a run leaves behind in the memory it gives back.
+// Passwords and keys: what others see of a waiting run, what a run leaves in freed memory.
 #include <gtest/gtest.h>
 #include <malloc.h>
 #include <sys/stat.h>

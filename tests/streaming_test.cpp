@@ -1,5 +1,4 @@
-// The input of sign and verify is read a piece at a time, after the key file:
-// what is signed is the input as long as it was when opened, in flat memory.
+// What is signed is the input as long as it was when opened, read in flat memory.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -27,28 +26,22 @@ TEST(Streaming, WhatIsSignedIsTheInputAsLongAsItWasWhenOpenedWhateverItBecomes) 
     signedBytes.resize(original.size(), '\0');
     WriteBytes(expected, signedBytes);
     RunOpensslOrThrow({"dgst", "-sha256", "-sign", keys.privateKey, "-out", dir / "sig", expected});
-    for (const std::string& key : {keys.privateKey, keys.publicKey}) {
-      SCOPED_TRACE(std::to_string(changed) + " bytes, key " + key);
-      WriteBytes(input, original);
-      mkfifo(fifo.c_str(), 0600);
-      std::thread changer([&] {
-        const int fd = open(fifo.c_str(), O_WRONLY);  // once the tool opens the key file
-        truncate(input.c_str(), static_cast<off_t>(changed));
-        const std::string bytes = ReadBytes(key);
-        [[maybe_unused]] const ssize_t written = write(fd, bytes.data(), bytes.size());
-        close(fd);
-      });
-      const RunResult run = key == keys.privateKey
-                                ? RunTool({"sign", "SHA256", fifo, input})
-                                : RunTool({"verify", "SHA256", fifo, input, dir / "sig"});
-      const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);  // frees a changer left waiting
-      changer.join();
-      close(reader);
-      unlink(fifo.c_str());
-      EXPECT_TRUE(key == keys.privateKey ? RawSignatureOf(run.out) == ReadBytes(dir / "sig")
-                                         : Contains(run.out, "\nVerification OK\n"))
-          << run.out << run.err;
-    }
+    SCOPED_TRACE(std::to_string(changed) + " bytes");
+    WriteBytes(input, original);
+    mkfifo(fifo.c_str(), 0600);
+    std::thread changer([&] {
+      const int fd = open(fifo.c_str(), O_WRONLY);  // once the tool opens the key file
+      truncate(input.c_str(), static_cast<off_t>(changed));
+      const std::string bytes = ReadBytes(keys.privateKey);
+      [[maybe_unused]] const ssize_t written = write(fd, bytes.data(), bytes.size());
+      close(fd);
+    });
+    const RunResult run = RunTool({"sign", "SHA256", fifo, input});
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);  // frees a changer left waiting
+    changer.join();
+    close(reader);
+    unlink(fifo.c_str());
+    EXPECT_EQ(RawSignatureOf(run.out), ReadBytes(dir / "sig")) << run.out << run.err;
   }
 }
 

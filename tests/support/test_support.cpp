@@ -64,11 +64,9 @@ std::string Environment(const char* name, const std::string& otherwise) {
 const std::string kSeparator = ToolIsWindows() ? "\\" : "/";
 
 RunResult RunTool(const std::vector<std::string>& args, const RunOptions& options) {
-  RunResult result = RunProgram(Join({Environment("CSPTRIL_TOOL", CSPTRIL_BIN)}, args), options,
-                                Environment("CSPTRIL_TOOL_RUNNER", ""));
-  result.out = FromTextMode(result.out);
-  result.err = FromTextMode(result.err);
-  return result;
+  const RunResult result = RunProgram(Join({Environment("CSPTRIL_TOOL", CSPTRIL_BIN)}, args),
+                                      options, Environment("CSPTRIL_TOOL_RUNNER", ""));
+  return {FromTextMode(result.out), FromTextMode(result.err), result.exitCode};
 }
 
 bool ToolIsWindows() {
@@ -103,10 +101,9 @@ RunResult ExpectRun(const std::vector<std::string>& args, const std::string& out
                     const std::string& err, const RunOptions& options) {
   static const std::regex sign("\"sign\":\"[^\"]*\""), opensslText("error:[0-9A-F]{8}:[^\n]*");
   const RunResult result = RunTool(args, options);
-  EXPECT_EQ(std::regex_replace(result.out, sign, "\"sign\":\"*\""), kBanner + out)
-      << testing::PrintToString(args);
-  EXPECT_EQ(std::regex_replace(result.err, opensslText, "error:*"), err)
-      << testing::PrintToString(args);
+  const std::string call = testing::PrintToString(args);
+  EXPECT_EQ(std::regex_replace(result.out, sign, "\"sign\":\"*\""), kBanner + out) << call;
+  EXPECT_EQ(std::regex_replace(result.err, opensslText, "error:*"), err) << call;
   EXPECT_EQ(result.exitCode, 0);
   return result;
 }

@@ -1,19 +1,15 @@
-// Helpers shared by the tests: running the built program (or the openssl
-// program) and capturing what it prints, scratch folders, files and fixtures.
+// Running the tool or the openssl program and capturing what it prints; folders, fixtures.
 #pragma once
 
 #include <string>
 #include <vector>
 
-struct RunResult {
+struct RunResult {  // exitCode -1: the process did not exit normally (a crash)
   std::string out, err;
-  int exitCode = -1;  // -1 when the process did not exit normally (a crash)
+  int exitCode = -1;
 };
-struct RunOptions {
-  std::string cwd = {};          // empty: the test's own working folder
-  std::string openSslConf = {};  // empty: OPENSSL_CONF is unset for the child
-  std::string input = {};        // bytes fed to standard input
-};
+// Empty: the test's own working folder, OPENSSL_CONF unset, nothing on standard input.
+struct RunOptions { std::string cwd = {}, openSslConf = {}, input = {}; };
 
 // The built cspTRIL (argv[0] is supplied), or the program CSPTRIL_TOOL names through the
 // CSPTRIL_TOOL_RUNNER command (wine for cspTRIL.exe), its output through FromTextMode; and
