@@ -3,8 +3,6 @@
 # the build, the test suite, the leak check (valgrind), the fuzzers (clang) and
 # the benchmark (hyperfine, time, gnuplot).
 set -euo pipefail
-export DEBIAN_FRONTEND=noninteractive
-
 packages=(
   cmake ninja-build g++ pkg-config
   libssl-dev openssl libengine-gost-openssl
@@ -14,12 +12,4 @@ packages=(
   hyperfine time gnuplot-nox
 )
 
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
-    missing+=("$package")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  apt-get update
-  apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+bash "$(dirname "$0")/apt-install-missing.sh" "${packages[@]}"

@@ -4,7 +4,6 @@
 # the tools that make the ZIP's texts, and the Russian UTF-8 locale in which
 # Wine's ANSI code page is 1251. Nothing installed is upgraded.
 set -euo pipefail
-export DEBIAN_FRONTEND=noninteractive
 
 packages=(
   cmake ninja-build ca-certificates
@@ -13,15 +12,7 @@ packages=(
   groff-base zip unzip locales
 )
 
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
-    missing+=("$package")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  apt-get update
-  apt-get install -y --no-install-recommends --no-upgrade "${missing[@]}"
-fi
+bash "$(dirname "$0")/apt-install-missing.sh" "${packages[@]}"
 
 if ! locale -a 2>/dev/null | grep -qix 'ru_RU.utf8'; then
   localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
