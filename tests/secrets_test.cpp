@@ -1,7 +1,9 @@
 // Passwords and keys: what others see of a waiting run, what a run leaves in freed memory.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <malloc.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -55,7 +57,10 @@ TEST(Secrets, PasswordsLeaveTheCommandLineAndNoSecretStaysInFreedMemory) {
     const std::string fed = command[0] == "PFX" ? keys.privateKey : data;  // the FIFO's bytes
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     auto run = std::async(std::launch::async, [&] { return RunTool(command); });
-    std::ofstream writer(fifo, std::ios::binary);  // opens once the run opens it to read
+    int writer = -1;  // opens once the run opens the FIFO to read; a run that never does ends
+    while ((writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK)) < 0 &&
+           run.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready) {
+    }
     std::string shown, cmdline;
     std::vector<std::wstring> args{L"cspTRIL"};
     for (const std::string& arg : command) {
@@ -71,8 +76,8 @@ TEST(Secrets, PasswordsLeaveTheCommandLineAndNoSecretStaysInFreedMemory) {
       if (Contains(text, fifo)) cmdline = text.substr(text.find('\0') + 1);
     }
     EXPECT_TRUE(ToolIsWindows() || cmdline == shown) << cmdline;
-    writer << ReadBytes(fed);
-    writer.close();
+    if (writer >= 0) WriteBytes(fifo, ReadBytes(fed));  // the run reads on until both close
+    close(writer);
     const RunResult result = run.get();
     std::filesystem::remove(fifo);
 

@@ -4,10 +4,8 @@
 #include <string>
 #include <vector>
 
-struct RunResult {  // exitCode -1: the process did not exit normally (a crash)
-  std::string out, err;
-  int exitCode = -1;
-};
+// exitCode -1: the process did not exit normally (a crash).
+struct RunResult { std::string out, err; int exitCode = -1; };
 // Empty: the test's own working folder, OPENSSL_CONF unset, nothing on standard input.
 struct RunOptions { std::string cwd = {}, openSslConf = {}, input = {}; };
 
