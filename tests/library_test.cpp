@@ -48,12 +48,12 @@ TEST(Entry, ShortCommandLinesGetTheUsageOrTheCommandsOwnLinesAndUnknownWordsUncn
 }
 
 TEST(WideToUtf8, KeepsTheTerminatorAndGivesBackEveryArgumentByte) {
-  EXPECT_EQ(WideToUtf8(L"C:\\\u00e9\u20ac\U00010000\U0010FFFF"),
-            std::string("C:\\\xC3\xA9\xE2\x82\xAC\xF0\x90\x80\x80\xF4\x8F\xBF\xBF") + '\0');
+  EXPECT_EQ(WideToUtf8(L"C:\\\u0080\u00e9\u20ac\U00010000\U0010FFFF"),
+            std::string("C:\\\xC2\x80\xC3\xA9\xE2\x82\xAC\xF0\x90\x80\x80\xF4\x8F\xBF\xBF") + '\0');
   EXPECT_EQ(DecodeArgument("\xE2\x82\xAC\xF4\x8F\xBF\xBF\xF4\x90\x80"),
             L"\u20ac\U0010FFFF\xDCF4\xDC90\xDC80");
   // Bytes that are no UTF-8 (a lone 0xFF, cut or surrogate or too high sequences) survive.
-  for (const std::string bytes : {"\xFF", "a\xC3", "\xED\xA0\x80", "\xF4\x90\x80"}) {
+  for (std::string bytes : {"\xFF", "a\xC3", "\xED\xA0\x80", "\xF4\x90\x80", "\xE0\x80\xA0"}) {
     EXPECT_EQ(WithoutTrailingNul(WideToUtf8(DecodeArgument(bytes))), bytes);
   }
 }
