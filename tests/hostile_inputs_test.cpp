@@ -2,8 +2,6 @@
 // normally with its verdict. (Damaged file contents are the fuzz targets' part.)
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "tests/support/test_support.h"
 
 TEST(HostileInputs, FoldersLongOrNonUtf8NamesAndUnwritableOutputsEndEachRunWithItsVerdict) {

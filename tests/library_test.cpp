@@ -6,6 +6,7 @@
 #include "cli/entry.h"
 #include "codec/myBase64.h"
 #include "platform/platform.h"
+#include "platform/windows/command_line.h"
 #include "tests/support/test_support.h"
 
 TEST(Entry, ShortCommandLinesGetTheUsageOrTheCommandsOwnLinesAndUnknownWordsUncnownCommand) {
@@ -55,6 +56,20 @@ TEST(WideToUtf8, KeepsTheTerminatorAndGivesBackEveryArgumentByte) {
   // Bytes that are no UTF-8 (a lone 0xFF, cut or surrogate or too high sequences) survive.
   for (std::string bytes : {"\xFF", "a\xC3", "\xED\xA0\x80", "\xF4\x90\x80", "\xE0\x80\xA0"}) {
     EXPECT_EQ(WithoutTrailingNul(WideToUtf8(DecodeArgument(bytes))), bytes);
+  }
+}
+
+// x's where the C runtime finds argument 2; the line's length ends at the "|" (taken out).
+TEST(WindowsCommandLine, OnlyTheArgumentAtTheIndexTurnsToXsWhereTheRuntimeSplitsTheLine) {
+  for (auto [line, hidden] : std::vector<std::pair<std::wstring, std::wstring>>{
+           {LR"("C:\A B\t.exe" a  "p w" z|)", LR"("C:\A B\t.exe" a  xxxxx z)"},
+           {LR"(t a\\"b c" p z|)", LR"(t a\\"b c" x z)"},  // an even run: the quote quotes
+           {LR"(t a\"b p\\\" z|)", LR"(t a\"b xxxxx z)"},  // an odd run: the quote is a letter
+           {LR"(t "a""" b p|)", LR"(t "a""" x p)"}, {L"t a\tp|q", L"t a\txq"},
+           {LR"(t a p\|")", LR"(t a xx")"}, {LR"(t a p\|\)", LR"(t a xx\)"}}) {
+    const std::size_t end = line.find(L'|');
+    OverwriteCommandLineArgument(line.erase(end, 1).data(), end, 2);
+    EXPECT_EQ(line, hidden);
   }
 }
 

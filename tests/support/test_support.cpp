@@ -81,12 +81,6 @@ std::string FromTextMode(const std::string& bytes) {
   return std::regex_replace(bytes, std::regex("\r\n"), "\n");
 }
 
-std::string ToolPath(std::string path) {
-  if (!ToolIsWindows()) return path;
-  std::replace(path.begin(), path.end(), '/', '\\');
-  return "Z:" + path;
-}
-
 RunResult RunOpenssl(const std::vector<std::string>& args, const std::string& input) {
   return RunProgram(Join({"openssl"}, args), {"", CSPTRIL_SHIPPED_CONF, input});
 }

@@ -9,10 +9,9 @@ struct RunResult { std::string out, err; int exitCode = -1; };
 // Empty: the test's own working folder, OPENSSL_CONF unset, nothing on standard input.
 struct RunOptions { std::string cwd = {}, openSslConf = {}, input = {}; };
 
-// The built cspTRIL (argv[0] is supplied), or the program CSPTRIL_TOOL names through the
-// CSPTRIL_TOOL_RUNNER command (wine for cspTRIL.exe), its output through FromTextMode; and
-// the openssl program with the shipped configuration, so it knows GOST; OrThrow throws
-// with its standard error on failure.
+// The built cspTRIL, or the program CSPTRIL_TOOL names, run by CSPTRIL_TOOL_RUNNER (wine for
+// cspTRIL.exe), output through FromTextMode; openssl with the shipped configuration (GOST);
+// OrThrow throws with its standard error on failure.
 RunResult RunTool(const std::vector<std::string>& args, const RunOptions& options = {});
 RunResult RunOpenssl(const std::vector<std::string>& args, const std::string& input = {});
 std::string RunOpensslOrThrow(const std::vector<std::string>& args, const std::string& input = {});
@@ -21,7 +20,6 @@ bool ToolIsWindows();  // the program under test is the Windows build (a name en
 // (a failure otherwise) and those CRs go; elsewhere it is returned unchanged.
 std::string FromTextMode(const std::string& bytes);
 extern const std::string kSeparator;     // between a folder and a key file name: "\" on Windows
-std::string ToolPath(std::string path);  // an absolute Linux path as the tool names it: Z:\...
 
 extern const std::string kBanner;  // the three lines every run starts with
 
@@ -62,9 +60,8 @@ std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& data);
 unsigned FileMode(const std::string& path);  // permission bits
 
-// Fixtures made with the openssl program: key pairs of the kinds "RSA" (2048 bits) and
-// "GOST" (gost2012_256, TCB), self-signed certificates (extra openssl req arguments), and
-// PKCS#12 files as openssl pkcs12 -export makes them.
+// Made by openssl: key pairs of the kinds "RSA" (2048 bits) and "GOST" (gost2012_256, TCB),
+// self-signed certificates (extra req arguments), PKCS#12 files (extra pkcs12 -export ones).
 struct KeyFiles { std::string privateKey, publicKey; };
 KeyFiles MakeKeyPair(const TempDir& dir, const std::string& kind, const std::string& stem = "key");
 std::string MakeCertificate(const TempDir& dir, const std::string& privateKey,
