@@ -33,6 +33,7 @@ void HandleCsr(int argc, wchar_t* argv[]) {
   const std::string privateKey = WithoutTrailingNul(privateKeyTmp);
   const std::string publicKey = WithoutTrailingNul(publicKeyTmp);
   const std::string subject = WithoutTrailingNul(subjectTmp);
+  ExitIfOutputIsAnInput(outFile, {privateKey, publicKey});
 
   // Any other word, in any other case, leaves the digest to the library.
   std::string sign_algoritm;

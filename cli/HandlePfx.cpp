@@ -21,12 +21,12 @@ void HandlePfx(int argc, wchar_t* argv[]) {
   // An empty CA argument means no CA certificate, as an absent one does.
   const std::string cacert = OptionalArgument(argc, argv, 6);
   const std::string friendlyname = OptionalArgument(argc, argv, 7);
-  // Converted and stripped in place, into the holder that wipes it.
-  const SecretString pass = SecretArgument(argc, argv, 5);
-
   const std::string cert = WithoutTrailingNul(certTmp);
   const std::string key = WithoutTrailingNul(privateKeyTmp);
   const std::string outFile = WithoutTrailingNul(outFileTmp);
+  ExitIfOutputIsAnInput(outFile, {key, cert, cacert});
+  // Converted and stripped in place, into the holder that wipes it.
+  const SecretString pass = SecretArgument(argc, argv, 5);
 
   const bool result = GeneratePkcs12(cert, key, cacert, pass, friendlyname, outFile);
   if (result) {

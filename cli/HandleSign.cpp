@@ -28,9 +28,10 @@ void HandleSign(int argc, wchar_t* argv[]) {
   const std::string privateKeyTmp = WideToUtf8(argv[3]);
   const std::string inFileTmp = WideToUtf8(argv[4]);
   const std::string outFile = OptionalArgument(argc, argv, 5);  // empty: no file
-  const SecretString pfxPassword = SecretArgument(argc, argv, 6);
   const std::string privateKeyFile = WithoutTrailingNul(privateKeyTmp);
   const std::string inFile = WithoutTrailingNul(inFileTmp);
+  ExitIfOutputIsAnInput(outFile, {privateKeyFile, inFile});
+  const SecretString pfxPassword = SecretArgument(argc, argv, 6);
 
   const std::string fileExt = TextAfterLastDot(privateKeyFile);
   std::cout << "Private key path is " << privateKeyFile << std::endl;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
 #include "common/secret.h"
@@ -25,6 +26,12 @@ std::string OptionalArgument(int argc, wchar_t* argv[], int index);
 // A password argument converted and without its NUL, written into the
 // holder that wipes it; empty when the command line ends before it.
 SecretString SecretArgument(int argc, wchar_t* argv[], int index);
+
+// Ends the run with exit code 1, and one line on standard error, when the
+// output path names the same file as one of the command's inputs (however it
+// is spelt: a hard link, "./"): writing it would destroy that input. Called
+// before the command prints a line of its own or reads a file.
+void ExitIfOutputIsAnInput(const std::string& output, std::initializer_list<std::string> inputs);
 
 // Position of the PKCS#12 password on this command line (6 for sign and
 // verify, 5 for PFX), or 0 when the command takes none or the line ends

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 #include <new>
 #include <stdexcept>
 
+#include "common/file_writer.h"
 #include "common/secret.h"
 #include "platform/platform.h"
 
@@ -58,12 +58,24 @@ void ReadWholeFile(const std::string& path, std::string& content, bool secret) {
   WipeString(content);
 }
 
+// Every way a write can fail has the one message: the destination was
+// refused, or the new file could not be made whole.
+bool WriteReportingFailure(const std::string& path, const std::string& data, Access access) {
+  if (WriteFileWhole(path, data, access, Mode::Binary) == WriteOutcome::Written) return true;
+  std::cerr << "Failed to open file for writing: " << path.c_str() << std::endl;
+  return false;
+}
+
 }  // namespace
 
-InputFile::InputFile(const std::string& path)
-    : file_(std::fopen(path.c_str(), "rb"), &std::fclose) {
-  if (!file_ || IsDirectoryStream(file_.get())) {
-    file_.reset();
+InputFile::InputFile(const std::string& path) : file_(nullptr, &std::fclose) {
+  // A folder gives nothing to read, and a device other than the null device
+  // or the console may never end: neither is opened.
+  const FileKind kind = KindOfPath(path);
+  if (kind != FileKind::Directory && kind != FileKind::Device) {
+    file_.reset(std::fopen(path.c_str(), "rb"));
+  }
+  if (!file_) {
     ReportUnreadable();
     return;
   }
@@ -113,12 +125,9 @@ SecretString ReadSecretFile(const std::string& path) {
 }
 
 bool WriteStringToFile(const std::string& path, const std::string& data) {
-  std::ofstream outFile(path.c_str(), std::ios::binary);
-  if (outFile.fail()) {
-    std::cerr << "Failed to open file for writing: " << path.c_str() << std::endl;
-    return false;
-  }
-  outFile.write(data.data(), static_cast<std::streamsize>(data.size()));
-  outFile.close();
-  return true;
+  return WriteReportingFailure(path, data, Access::Ordinary);
+}
+
+bool WriteKeyMaterialToFile(const std::string& path, const std::string& data) {
+  return WriteReportingFailure(path, data, Access::OwnerOnly);
 }

@@ -20,7 +20,8 @@ using PieceSink = std::function<bool(const unsigned char* bytes, std::size_t cou
 class InputFile {
  public:
   // Prints "Unable to open key file!" on standard error when the file cannot
-  // be opened or is a directory; it then reads as empty.
+  // be opened, is a directory or a device that may never end; it then reads
+  // as empty.
   explicit InputFile(const std::string& path);
 
   // Hands the content to take, in order: as many bytes as the file had when it
@@ -48,6 +49,11 @@ std::string ReadFileToString(const std::string& path);
 // them is left in the program's memory.
 SecretString ReadSecretFile(const std::string& path);
 
-// Writes the bytes, replacing the file. False (with a line on standard
-// error) only when the file cannot be opened.
+// Writes the bytes whole in place of the file (common/file_writer.h). False,
+// with "Failed to open file for writing: " and the path on standard error,
+// when they did not all reach the disk; the file is then as it was.
 bool WriteStringToFile(const std::string& path, const std::string& data);
+
+// WriteStringToFile for bytes that hold a private key (a PKCS#12 file): the
+// file is readable by its owner alone from its creation.
+bool WriteKeyMaterialToFile(const std::string& path, const std::string& data);

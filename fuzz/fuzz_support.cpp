@@ -29,9 +29,9 @@ std::uint8_t libraryErrorCounters[1 << 12];
 }  // namespace
 
 void PrepareFuzzing() {
-  UseShippedOpenSslConfig(RunningExecutablePath());
-  OPENSSL_init_crypto(OPENSSL_INIT_LOAD_CONFIG | OPENSSL_INIT_ADD_ALL_CIPHERS |
-                          OPENSSL_INIT_ADD_ALL_DIGESTS | OPENSSL_INIT_LOAD_CRYPTO_STRINGS,
+  PrepareOpenSsl();
+  OPENSSL_init_crypto(OPENSSL_INIT_ADD_ALL_CIPHERS | OPENSSL_INIT_ADD_ALL_DIGESTS |
+                          OPENSSL_INIT_LOAD_CRYPTO_STRINGS,
                       nullptr);
   UI_set_default_method(UI_null());
   if (std::getenv("CSPTRIL_FUZZ_CONSOLE") == nullptr) {

@@ -1,20 +1,20 @@
+// The engine's keys are reached through the interface it implements, which
+// is deprecated, not gone.
+#define OPENSSL_SUPPRESS_DEPRECATED
 #include "keys/gost_keys.h"
 
-#include <cstdio>
 #include <iostream>
-#include <memory>
 
+#include <openssl/ec.h>
 #include <openssl/err.h>
 #include <openssl/obj_mac.h>
 #include <openssl/pem.h>
 
+#include "common/file_writer.h"
 #include "common/handles.h"
 #include "common/secret.h"
-#include "platform/platform.h"
 
 namespace {
-
-using FilePtr = std::unique_ptr<std::FILE, decltype(&std::fclose)>;
 
 // The GOST engine's parameter-set command (the numeric form of "paramset=TCB").
 constexpr int kGostParamSetCommand = EVP_PKEY_ALG_CTRL + 1;
@@ -38,26 +38,31 @@ std::string RenderPem(EVP_PKEY* key, Writer write) {
   return pem_string;
 }
 
+// Rendered first, so that a key that cannot be rendered leaves no file.
 // Binary mode, so the library's LF line ends reach the file unchanged.
 template <typename Renderer>
-bool SavePem(EVP_PKEY* key, const std::string& path, Renderer render) {
-  const FilePtr file(std::fopen(path.c_str(), "wb"), &std::fclose);
-  if (!file) {
-    std::cout << "Error opening file for writing: " << path.c_str() << std::endl;
-    return false;
-  }
-  // Unbuffered: the stream's own buffer would keep a copy of the key text.
-  std::setvbuf(file.get(), nullptr, _IONBF, 0);
+bool SavePem(EVP_PKEY* key, const std::string& path, Access access, Renderer render) {
   const SecretString pem(render(key));
   if (pem.value().empty()) {
     Report("Failed to convert key to PEM format.");
     return false;
   }
-  if (std::fwrite(pem.value().data(), 1, pem.value().size(), file.get()) != pem.value().size()) {
+  const WriteOutcome outcome = WriteFileWhole(path, pem, access, Mode::Binary);
+  if (outcome == WriteOutcome::Refused) {
+    std::cout << "Error opening file for writing: " << path.c_str() << std::endl;
+  } else if (outcome == WriteOutcome::FailedAfterCreating) {
     Report("Error writing to file.");
-    return false;
   }
-  return true;
+  return outcome == WriteOutcome::Written;
+}
+
+// The engine reports a generation whose random numbers could not be drawn
+// (a configuration may leave the library without a random source) as a
+// success, with a key that has no private part; writing such a key would
+// crash inside the engine.
+bool HasPrivatePart(EVP_PKEY* key) {
+  const EC_KEY* ec = static_cast<const EC_KEY*>(EVP_PKEY_get0(key));
+  return ec != nullptr && EC_KEY_get0_private_key(ec) != nullptr;
 }
 
 }  // namespace
@@ -80,12 +85,11 @@ std::string GostPublicKeyToPem(EVP_PKEY* key) {
 }
 
 bool SaveGostPrivateKey(EVP_PKEY* key, const std::string& path) {
-  RestrictToOwner(path);
-  return SavePem(key, path, GostPrivateKeyToPem);
+  return SavePem(key, path, Access::OwnerOnly, GostPrivateKeyToPem);
 }
 
 bool SaveGostPublicKey(EVP_PKEY* key, const std::string& path) {
-  return SavePem(key, path, GostPublicKeyToPem);
+  return SavePem(key, path, Access::Ordinary, GostPublicKeyToPem);
 }
 
 bool GenerateAndSaveGostKeys(std::string OpenSSLPath, const std::string& privateKeyPath,
@@ -130,7 +134,7 @@ bool GenerateAndSaveGostKeys(std::string OpenSSLPath, const std::string& private
   EVP_PKEY* generated = nullptr;
   const int generatedOk = EVP_PKEY_keygen(ctx.get(), &generated);
   key.reset(generated);
-  if (generatedOk <= 0) {
+  if (generatedOk <= 0 || !HasPrivatePart(key.get())) {
     PrintOpenSslErrors();
     Report("Error generating GOST key.");
     return false;

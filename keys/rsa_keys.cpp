@@ -1,14 +1,13 @@
 #include "keys/rsa_keys.h"
 
-#include <fstream>
 #include <iostream>
 
 #include <openssl/pem.h>
 #include <openssl/rsa.h>
 
+#include "common/file_writer.h"
 #include "common/handles.h"
 #include "common/secret.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -29,17 +28,13 @@ std::string RenderPem(EVP_PKEY* pkey, Writer write, const char* writeFailure) {
   return MemoryBioContents(bio.get());
 }
 
-// Text-mode stream, as the key files are text; the result tells only whether
-// the file could be opened.
-bool WriteOpened(std::ofstream& stream, const std::string& text, const std::string& path,
-                 const char* openFailure) {
-  if (stream.fail()) {
-    std::cerr << openFailure << path << std::endl;
-    return false;
-  }
-  stream << text;
-  stream.close();
-  return true;
+// The key files are text files; whatever keeps the file from being written
+// whole is told with the one line.
+bool SavePem(const std::string& text, const std::string& path, Access access,
+             const char* failure) {
+  if (WriteFileWhole(path, text, access, Mode::Text) == WriteOutcome::Written) return true;
+  std::cerr << failure << path << std::endl;
+  return false;
 }
 
 }  // namespace
@@ -85,17 +80,11 @@ std::string PublicKeyToPem(EVP_PKEY* pkey) {
 }
 
 bool SavePrivateKey(const std::string& privateKey, const std::string& path) {
-  RestrictToOwner(path);
-  // Unbuffered: the stream's own buffer would keep a copy of the key text.
-  std::ofstream privateKeyStream;
-  privateKeyStream.rdbuf()->pubsetbuf(nullptr, 0);
-  privateKeyStream.open(path.c_str(), std::ios::out);
-  return WriteOpened(privateKeyStream, privateKey, path, "Failed to open file for private key: ");
+  return SavePem(privateKey, path, Access::OwnerOnly, "Failed to open file for private key: ");
 }
 
 bool SavePublicKey(const std::string& publicKey, const std::string& path) {
-  std::ofstream publicKeyStream(path.c_str(), std::ios::out);
-  return WriteOpened(publicKeyStream, publicKey, path, "Failed to open file for public key: ");
+  return SavePem(publicKey, path, Access::Ordinary, "Failed to open file for public key: ");
 }
 
 bool GenerateAndSaveRsaKeys(int bits, const std::string& privateKeyPath,

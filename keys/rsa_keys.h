@@ -20,6 +20,7 @@ EVP_PKEY* GenerateRsaKey(int bits);
 std::string PrivateKeyToPem(EVP_PKEY* pkey);
 std::string PublicKeyToPem(EVP_PKEY* pkey);
 
-// Write a PEM text to a path, text first. False only when the file cannot be opened.
+// Write a PEM text to a path, text first, all or nothing (the private key for its
+// owner alone). False, with a line on standard error, when it was not written whole.
 bool SavePrivateKey(const std::string& privateKey, const std::string& path);
 bool SavePublicKey(const std::string& publicKey, const std::string& path);

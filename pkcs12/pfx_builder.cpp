@@ -10,7 +10,6 @@
 #include "common/handles.h"
 #include "common/secret.h"
 #include "pkcs12/PFX_parser.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -91,8 +90,7 @@ bool GeneratePkcs12(const std::string& certPath, const std::string& keyPath,
   if (!BuildPkcs12Der(certPath, keyPath, caCertPath, password, friendlyName, pemString)) {
     return false;
   }
-  // The file holds the private key: it must never be readable by others, not
-  // even for the moment between its creation and the write.
-  RestrictToOwner(outPath);
-  return WriteStringToFile(outPath, pemString);
+  // The file holds the private key: it is never readable by others, not even
+  // for the moment between its creation and the write.
+  return WriteKeyMaterialToFile(outPath, pemString);
 }

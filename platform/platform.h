@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -16,26 +17,66 @@ extern const char kPathSeparator[];
 // survives the way back through WideCharToMultiByte unchanged.
 std::wstring DecodeArgument(const std::string& bytes);
 
-// True when an opened stream is a directory rather than a file to read.
-bool IsDirectoryStream(std::FILE* file);
-
 // The length of a stream that can be sized by seeking, which is left at its
 // start again; -1 when it cannot be sized (a pipe, a terminal). A 64-bit count
 // everywhere, so that files of 2 GiB and more are sized on every system.
 long long SeekableLength(std::FILE* file);
 
-// Readies a path that is about to receive private key material: creates it
-// readable by its owner only, or narrows an existing file to that, before a
-// single byte is written. Failures are left for the writer to report.
-void RestrictToOwner(const std::string& path);
+// What a path names, as opening it would find it (links are followed).
+enum class FileKind {
+  Missing,    // nothing there, or nothing that can be looked at
+  Regular,    // a file on disk
+  Directory,
+  Stream,     // read to its end: a pipe or FIFO, the null device, the
+              // process's own standard input or console
+  Device,     // any other device (serial ports, printers, /dev/zero...):
+              // reading one may never end
+};
+FileKind KindOfPath(const std::string& path);
 
-// When the user names no OpenSSL configuration, points the library at the
-// one shipped with the program, found beside the executable (build tree) or
-// in the installed data folder. Must run before the first OpenSSL call.
-void UseShippedOpenSslConfig(const std::string& executablePath);
+// Whether two paths name one and the same file on disk, whatever their
+// spelling: hard links, "./" and links included. False when either is not a
+// regular file.
+bool SameFile(const std::string& first, const std::string& second);
 
-// Full path of the running executable, or empty when it cannot be found.
-std::string RunningExecutablePath();
+// The system calls of the all-or-nothing writer (common/file_writer.h).
+// A file the writer has created and holds open; kNoFile when there is none.
+using OsFile = std::intptr_t;
+constexpr OsFile kNoFile = -1;
+
+// Whether the writer may put a new file in the place of this one: a missing
+// name, or a symbolic link (replaced, never followed), or a regular file the
+// user may write and, for key material, owns. Folders, devices and FIFOs are
+// never replaced.
+bool MayReplace(const std::string& path, bool keyMaterial);
+
+// A path in the same folder as `path`, with the file name `name` instead.
+std::string PathBeside(const std::string& path, const std::string& name);
+
+// Creates the file exclusively (never through a link, never over anything
+// already there): for key material readable and writable by its owner alone
+// from the first moment, else with the system's usual permissions.
+OsFile CreateNewFile(const std::string& path, bool keyMaterial);
+
+// Writes every byte; in text mode on a system whose text files end their
+// lines in CR LF, each LF is written as CR LF. False when any write fails.
+bool WriteAllTo(OsFile file, const std::string& bytes, bool textMode);
+
+// Flushes the file to the disk and closes it; false when either fails (it is
+// closed all the same).
+bool FlushAndClose(OsFile file);
+
+// Moves `from` over `to` in one step and makes the change durable.
+bool MoveOver(const std::string& from, const std::string& to);
+
+void RemoveFile(const std::string& path);
+
+// Readies OpenSSL before the first command: no configuration, engine or
+// provider from the folders compiled into the library; the GOST engine
+// registered for all its algorithms; then the configuration that OPENSSL_CONF
+// names, if any, read on top of it (it may add, never take GOST away). A
+// configuration that cannot be loaded is named on one line of standard error.
+void PrepareOpenSsl();
 
 // Overwrites the argument at this position, letter for letter with 'x', where
 // the system shows the command line to other processes (process lists,

@@ -29,7 +29,7 @@ ossl() { OPENSSL_CONF="$conf" openssl "$@" >/dev/null 2>&1 || { echo "fixture: o
 
 # Fixtures, made by the openssl program: key pairs, self-signed certificates
 # (a PSS one, whose digest the signer does not know), PKCS#12 files, raw
-# signatures, and an empty configuration that knows no GOST.
+# signatures, and a configuration that leaves GOST no random numbers.
 printf 'Payment order 42\r\n\0end' > data.txt
 for kind in rsa gost; do
   if [ $kind = rsa ]; then ossl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out rsa.key
@@ -44,7 +44,8 @@ ossl req -x509 -new -key rsa.key -subj "/CN=pss" -days 30 -sigopt rsa_padding_mo
 ossl pkcs12 -export -inkey rsa.key -in pss.crt -passout pass:pw -out pss.pfx
 cp rsa.pub not-pkcs12.pfx
 printf 'tampered' > tampered.txt
-: > empty.cnf
+# GOST switched on, then FIPS algorithms alone asked for: no random numbers for GOST.
+printf 'openssl_conf=i\n[i]\nengines=e\nalg_section=a\n[e]\ngost=g\n[g]\ndefault_algorithms=ALL\n[a]\nfips_mode=yes\n' > fips.cnf
 mkdir -p keys clash/rsa_public_key.pem
 subject="/C=TJ/ST=Tajikistan/L=Dushanbe/O=Org/OU=Unit/CN=Name"
 nowhere="$work/no/such/folder"
@@ -86,7 +87,7 @@ check() {
   fi
 }
 
-noGost="OPENSSL_CONF=$work/empty.cnf"
+noGost="OPENSSL_CONF=$work/fips.cnf"
 check "no command"                     "Command is Missing"  -- genkeys
 check "unknown command"                "Uncnown command"     -- foo bar
 
@@ -101,6 +102,7 @@ check "genkeys RSA unopenable folder"  "Result :0"           -- genkeys RSA 1024
 check "genkeys RSA unopenable public"  "Result :0"           -- genkeys RSA 1024 clash
 check "genkeys GOST unopenable folder" "Result :0"           -- genkeys GOST "$nowhere"
 check "genkeys GOST no-GOST config"    "Result :0"  "$noGost" -- genkeys GOST keys
+check "missing configuration"          "Uncnown command" OPENSSL_CONF=/nonexistent.cnf -- foo bar
 
 check "sign PEM RSA"                   "Signature written to" -- sign SHA256 rsa.key data.txt out.sig
 check "sign PEM GOST"                  "Gost signature {"    -- sign GOST gost.key data.txt

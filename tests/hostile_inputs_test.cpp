@@ -1,8 +1,19 @@
-// Folders, names too long or not UTF-8, devices, unwritable outputs: every run ends
-// normally with its verdict. (Damaged file contents are the fuzz targets' part.)
+// Folders, names too long or not UTF-8, devices, unwritable outputs, hostile configurations and
+// outputs a hostile user prepared: every run ends normally with its verdict, and no key or older
+// file is lost. (Damaged file contents are the fuzz targets' part.)
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
 
 #include "tests/support/test_support.h"
+
+namespace fs = std::filesystem;
 
 TEST(HostileInputs, FoldersLongOrNonUtf8NamesAndUnwritableOutputsEndEachRunWithItsVerdict) {
   TempDir dir;
@@ -13,6 +24,19 @@ TEST(HostileInputs, FoldersLongOrNonUtf8NamesAndUnwritableOutputsEndEachRunWithI
   const std::string folder = dir.path(), tooLong = "/" + std::string(4095, 'a');  // over PATH_MAX
   const std::string unreadable = "Unable to open key file!\n", noPfx = "Generate PKCS12 failed0\n";
   const std::string noWrite = "Failed to open file for writing: " + folder + "\n";
+  // Devices that never end: on Windows COM1, which Wine finds at a FIFO nobody writes to.
+  const std::string fifo = dir / "fifo", endless = ToolIsWindows() ? "COM1" : "/dev/zero",
+                    conf = ToolIsWindows() ? "COM1" : fifo, devNull = ToolIsWindows() ? "NUL" : "/dev/null";
+  mkfifo(fifo.c_str(), 0600);
+  if (ToolIsWindows()) {
+    const std::string com1 = std::string(std::getenv("WINEPREFIX")) + "/dosdevices/com1";
+    fs::remove(com1);
+    fs::create_symlink(fifo, com1);
+  }
+  const auto noConf = [](const std::string& path, const std::string& why) {
+    return ToolRun{{"foo", "bar"}, "Uncnown command\n",
+                   "Cannot load OpenSSL configuration " + path + ": " + why + "\n", {"", path}};
+  };
   const auto sign = [&](const std::string& keyFile, const std::string& end) {
     return "Private key path is " + keyFile + "\n" + kRsa.line + end;
   };
@@ -26,8 +50,11 @@ TEST(HostileInputs, FoldersLongOrNonUtf8NamesAndUnwritableOutputsEndEachRunWithI
        unreadable + "Failed to load private key.\n"},
       {{"sign", "SHA256", key, tooLong}, sign(key, record), unreadable},
       {{"sign", "SHA256", key, data, folder}, sign(key, record), noWrite},
-      {{"sign", "SHA256", key, data, "/dev/null"},
-       sign(key, record + "Signature written to /dev/null\n")},
+      {{"sign", "SHA256", key, endless}, sign(key, record), unreadable},
+      {{"sign", "SHA256", key, data, devNull}, sign(key, record),
+       "Failed to open file for writing: " + devNull + "\n"},
+      noConf(conf, "not a regular file"),
+      noConf(dir / "none.cnf", "No such file or directory"),
       {{"verify", "SHA256", pub, data, dir / "sig"}, kRsa.line + "Verification OK\n"},
       {{"verify", "SHA256", folder, data, dir / "sig"}, "Error get public key\n", unreadable},
       {{"verify", "SHA256", tooLong + ".pfx", data, data},
@@ -36,10 +63,103 @@ TEST(HostileInputs, FoldersLongOrNonUtf8NamesAndUnwritableOutputsEndEachRunWithI
       {{"CSR", "SHA256", key, pub, "/CN=x", folder},
        "Signing algoritm SHA256\n" + csr + "\nCSR saved to file " + folder, noWrite},
       {{"PFX", key, cert, folder, "pw"}, noPfx, noWrite},
-      {{"PFX", key, cert, "/dev/null", "pw"},
-       "Generate PKCS12 OK1\ndata saved to PKCS12 file /dev/null\n"},
+      {{"PFX", key, cert, devNull, "pw"}, noPfx, "Failed to open file for writing: " + devNull + "\n"},
       {{"PFX", key, folder, dir / "out", "pw"}, noPfx,
        unreadable + "Error reading X.509 certificate.\n"},
   });
-  EXPECT_EQ(FileMode("/dev/null"), 0666u);  // a device is written to, never narrowed to its owner
+  EXPECT_EQ(FileMode("/dev/null"), 0666u);  // a device is never written to, nor replaced
+  if (!ToolIsWindows()) return;
+  // Engines and providers that a configuration names come from the exe's folder alone, never
+  // from the build machine's folders compiled into the library.
+  WriteBytes(dir / "dll.cnf", "openssl_conf=i\n[i]\nengines=e\nproviders=p\n[e]\npkcs11=k\n[k]\n"
+                              "init=1\n[p]\nlegacy=l\n[l]\nactivate=1\n");
+  const std::string exe = std::getenv("CSPTRIL_TOOL"), trace = dir / "trace";
+  std::system(("OPENSSL_CONF='" + dir / "dll.cnf" + "' WINEDEBUG=+module wine '" + exe +
+               "' foo bar >/dev/null 2>'" + trace + "'").c_str());
+  const std::string log = ReadBytes(trace), exeFolder = std::regex_replace(
+      "Z:" + exe.substr(0, exe.rfind('/')), std::regex("/"), "\\\\");
+  const std::regex tried("looking for L\"([^\"]*(pkcs11|legacy)[^\"]*)\"");
+  int count = 0;
+  for (std::sregex_iterator it(log.begin(), log.end(), tried), end; it != end; ++it, ++count) {
+    EXPECT_EQ((*it)[1].str().find(exeFolder), 0u) << (*it)[1];
+  }
+  EXPECT_GT(count, 0);
+}
+
+// Outputs as a hostile user or an unlucky machine leaves them: an output that is one of the
+// command's inputs, a disk that takes no more bytes, names planted in a folder others may write.
+TEST(HostileInputs, NoOutputCostsAKeyAnInputOrAnOlderFile) {
+  TempDir dir;
+  const KeyFiles keys = MakeKeyPair(dir, "RSA");
+  const std::string key = keys.privateKey, pub = keys.publicKey, data = dir / "data",
+                    cert = MakeCertificate(dir, key, "cert.pem"), link = dir / "link";
+  WriteBytes(data, "Payment order 42\n");
+  // Refused before a line is printed or a file read, by name and through a hard link.
+  const std::string inputs = ReadBytes(key) + ReadBytes(pub) + ReadBytes(cert) + ReadBytes(data);
+  for (const auto& [input, args] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+           {key, {"sign", "SHA256", key, data}}, {data, {"sign", "SHA256", key, data}},
+           {pub, {"CSR", "SHA256", key, pub, "/CN=x"}}, {key, {"CSR", "SHA256", key, pub, "/CN=x"}},
+           {cert, {"PFX", key, cert}}, {key, {"PFX", key, cert}}}) {
+    fs::remove(link);
+    fs::create_hard_link(input, link);
+    for (const std::string& output : {input, link}) {
+      std::vector<std::string> run = args;
+      run.insert(run.begin() + (args[0] == "PFX" ? 3 : args.size()), output);
+      if (args[0] == "PFX") run.push_back("pw");
+      const RunResult result = RunTool(run);
+      EXPECT_EQ(result.out + result.err + std::to_string(result.exitCode),
+                kBanner + "Output file is the same file as an input: " + output + "\n1");
+    }
+  }
+  EXPECT_EQ(ReadBytes(key) + ReadBytes(pub) + ReadBytes(cert) + ReadBytes(data), inputs);
+  // A disk that takes no byte more (a file size limit of 0): the older files stay whole, no
+  // success is claimed and no temporary file is left behind.
+  const std::vector<std::string> outputs = {"rsa_private_key.pem", "rsa_public_key.pem",
+                                            "gost_private_key.pem", "sig", "req", "out.pfx"};
+  for (const std::string& name : outputs) WriteBytes(dir / name, "older " + name);
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"genkeys", "RSA", "1024", dir.path()}, {"genkeys", "GOST", dir.path()},
+        {"sign", "SHA256", key, data, dir / "sig"}, {"CSR", "SHA256", key, pub, "/CN=x", dir / "req"},
+        {"PFX", key, cert, dir / "out.pfx", "pw"}}) {
+    const RunResult run = RunTool(args, {"", "", "", "trap '' XFSZ; ulimit -f 0"});
+    EXPECT_FALSE(std::regex_search(run.out, std::regex("Result :1|written to|PKCS12 OK|data saved")))
+        << run.out;
+  }
+  for (const std::string& name : outputs) EXPECT_EQ(ReadBytes(dir / name), "older " + name);
+  for (const auto& entry : fs::directory_iterator(dir.path())) {
+    EXPECT_FALSE(Contains(entry.path().filename(), ".cspTRIL-")) << entry.path();
+  }
+  if (ToolIsWindows()) return;
+  // A folder anyone may write, as a shared /tmp folder or a network share is (the tests' own
+  // folders are 0700). Every name a private key goes to, planted by another user beforehand.
+  std::string shared = "/tmp/cspTRIL-shared-XXXXXX";
+  ASSERT_TRUE(mkdtemp(shared.data()) && chmod(shared.c_str(), 0777) == 0);
+  const uid_t nobody = getpwnam("nobody")->pw_uid;
+  const std::string loot = shared + "/loot";
+  for (const auto& [name, args] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+           {"rsa_private_key.pem", {"genkeys", "RSA", "1024", shared}},
+           {"gost_private_key.pem", {"genkeys", "GOST", shared}},
+           {"out.pfx", {"PFX", key, cert, shared + "/out.pfx", "pw"}}}) {
+    const std::string planted = shared + "/" + name;
+    // A link to where the planter reads: replaced by the key file, never followed.
+    WriteBytes(loot, "");
+    fs::create_symlink(loot, planted);
+    RunTool(args);
+    struct stat info {};
+    EXPECT_TRUE(lstat(planted.c_str(), &info) == 0 && S_ISREG(info.st_mode)) << name;
+    EXPECT_EQ(info.st_uid + (info.st_mode & 07777), geteuid() + 0600u) << name;
+    EXPECT_EQ(ReadBytes(loot), "") << name;
+    // A file of the planter's own, open in the planter's hands: refused, nothing goes in.
+    fs::remove(planted);
+    WriteBytes(planted, "");
+    EXPECT_EQ(chown(planted.c_str(), nobody, nobody) + chmod(planted.c_str(), 0666), 0);
+    const int held = open(planted.c_str(), O_RDONLY);
+    RunTool(args);
+    char byte;
+    EXPECT_EQ(read(held, &byte, 1), 0) << name;
+    close(held);
+    EXPECT_EQ(ReadBytes(planted), "") << name;
+    fs::remove(planted);
+  }
+  fs::remove_all(shared);
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a staging folder (by `cmake --install`, or by unpacking
 # the Debian package) and runs a GOST round trip with the installed program and no
-# OPENSSL_CONF: it must find its own GOST configuration.
+# OPENSSL_CONF: it must register the system's GOST engine itself.
 #   installed_roundtrip.sh BUILD_DIR install|deb
 set -euo pipefail
 [ -z "${CSPTRIL_TOOL:-}" ] || { echo "skipped: not the program under test"; exit 77; }

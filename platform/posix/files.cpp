@@ -1,48 +1,90 @@
 #include <fcntl.h>
-#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
+#include <cerrno>
 #include <string>
 
 #include "platform/platform.h"
 
-bool IsDirectoryStream(std::FILE* file) {
+namespace {
+
+bool SameNode(const struct stat& first, const struct stat& second) {
+  return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+// A character device that is read to its end: the null device, or the
+// terminal (or whatever else) the process has as its standard input, which
+// /dev/stdin and /dev/fd/0 name too.
+bool IsStreamDevice(const struct stat& info) {
+  struct stat other {};
+  return (stat("/dev/null", &other) == 0 && info.st_rdev == other.st_rdev) ||
+         (fstat(STDIN_FILENO, &other) == 0 && SameNode(info, other));
+}
+
+}  // namespace
+
+FileKind KindOfPath(const std::string& path) {
   struct stat info {};
-  return fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode);
+  if (stat(path.c_str(), &info) != 0) return FileKind::Missing;
+  if (S_ISREG(info.st_mode)) return FileKind::Regular;
+  if (S_ISDIR(info.st_mode)) return FileKind::Directory;
+  if (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode)) return FileKind::Stream;
+  if (S_ISCHR(info.st_mode) && IsStreamDevice(info)) return FileKind::Stream;
+  return FileKind::Device;
 }
 
-void RestrictToOwner(const std::string& path) {
-  // Non-blocking, so that a FIFO without a reader does not hang us here;
-  // only regular files get their mode changed (never /dev/null or a device).
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
-  if (fd < 0) return;
+bool SameFile(const std::string& first, const std::string& second) {
+  struct stat one {}, two {};
+  return stat(first.c_str(), &one) == 0 && S_ISREG(one.st_mode) &&
+         stat(second.c_str(), &two) == 0 && SameNode(one, two);
+}
+
+bool MayReplace(const std::string& path, bool keyMaterial) {
   struct stat info {};
-  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) fchmod(fd, S_IRUSR | S_IWUSR);
-  close(fd);
+  if (lstat(path.c_str(), &info) != 0) return errno == ENOENT;
+  if (S_ISLNK(info.st_mode)) return true;
+  // As opening it for writing would judge it; a key is never put where
+  // another user could have a say in its file.
+  return S_ISREG(info.st_mode) && faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0 &&
+         (!keyMaterial || info.st_uid == geteuid());
 }
 
-std::string RunningExecutablePath() {
-  char buffer[PATH_MAX];
-  const ssize_t length = readlink("/proc/self/exe", buffer, sizeof(buffer));
-  if (length <= 0 || static_cast<std::size_t>(length) >= sizeof(buffer)) return {};
-  return std::string(buffer, static_cast<std::size_t>(length));
+std::string PathBeside(const std::string& path, const std::string& name) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? name : path.substr(0, slash + 1) + name;
 }
 
-void UseShippedOpenSslConfig(const std::string& executablePath) {
-  if (std::getenv("OPENSSL_CONF") != nullptr) return;
-  const std::size_t slash = executablePath.rfind('/');
-  if (slash == std::string::npos) return;
-  const std::string folder = executablePath.substr(0, slash + 1);
-  const std::string candidates[] = {
-      folder + CSPTRIL_CONFIG_NAME,
-      folder + "../" CSPTRIL_INSTALLED_CONFIG_DIR "/" CSPTRIL_CONFIG_NAME,
-  };
-  for (const std::string& candidate : candidates) {
-    if (access(candidate.c_str(), R_OK) == 0) {
-      setenv("OPENSSL_CONF", candidate.c_str(), 1);
-      return;
-    }
+OsFile CreateNewFile(const std::string& path, bool keyMaterial) {
+  // The mode is the file's from its creation; the umask can only narrow it.
+  const mode_t mode = keyMaterial ? 0600 : 0666;
+  return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, mode);
+}
+
+bool WriteAllTo(OsFile file, const std::string& bytes, bool /*textMode: lines end in LF*/) {
+  for (std::size_t done = 0; done < bytes.size();) {
+    const ssize_t written = write(static_cast<int>(file), bytes.data() + done, bytes.size() - done);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    done += static_cast<std::size_t>(written);
   }
+  return true;
 }
+
+bool FlushAndClose(OsFile file) {
+  const bool flushed = fsync(static_cast<int>(file)) == 0;
+  return close(static_cast<int>(file)) == 0 && flushed;
+}
+
+bool MoveOver(const std::string& from, const std::string& to) {
+  if (rename(from.c_str(), to.c_str()) != 0) return false;
+  // The new name itself reaches the disk only with its folder. Some file
+  // systems cannot flush a folder (EINVAL): the rename is all they offer.
+  const int folder = open(PathBeside(to, ".").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder < 0) return false;
+  const bool flushed = fsync(folder) == 0 || errno == EINVAL;
+  close(folder);
+  return flushed;
+}
+
+void RemoveFile(const std::string& path) { unlink(path.c_str()); }

@@ -10,7 +10,7 @@
 
 int main(int argc, char* argv[]) {
   RememberProcessArguments(argc, argv);
-  UseShippedOpenSslConfig(RunningExecutablePath());
+  PrepareOpenSsl();
   std::vector<std::wstring> arguments;
   arguments.reserve(static_cast<std::size_t>(argc));
   for (int i = 0; i < argc; ++i) {

@@ -1,8 +1,10 @@
-#include <sys/stat.h>
-
-#include <cstdio>
+#include <chrono>
+#include <cwctype>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include <openssl/crypto.h>
 
 #include "platform/platform.h"
 
@@ -22,6 +24,24 @@ std::wstring WidePath(const std::string& path) {
   return wide;
 }
 
+HANDLE AsHandle(OsFile file) { return reinterpret_cast<HANDLE>(file); }
+
+// The system's own reading of a reserved device name ("COM1", "nul.txt",
+// "C:\x\AUX"): its full path is "\\.\" and the device. Empty for any other path.
+std::wstring DeviceName(const std::wstring& path) {
+  wchar_t full[MAX_PATH];
+  const DWORD length = GetFullPathNameW(path.c_str(), MAX_PATH, full, nullptr);
+  if (length < 4 || length >= MAX_PATH || std::wstring(full, 4) != L"\\\\.\\") return {};
+  std::wstring name(full + 4, length - 4);
+  for (wchar_t& c : name) c = static_cast<wchar_t>(std::towupper(c));
+  return name;
+}
+
+// NUL, the console and named pipes end; every other device may not.
+bool IsStreamDevice(const std::wstring& name) {
+  return name == L"NUL" || name == L"CON" || name == L"CONIN$" || name.rfind(L"PIPE\\", 0) == 0;
+}
+
 // The security identifier of the account this process runs as.
 std::vector<unsigned char> CurrentUserSid() {
   HANDLE token = nullptr;
@@ -38,52 +58,173 @@ std::vector<unsigned char> CurrentUserSid() {
   return copy;
 }
 
-// An access list with a single entry, full control for that account: no
-// group, no administrator, nothing inherited from the folder.
+bool OwnedByCurrentUser(const std::wstring& path) {
+  std::vector<unsigned char> user = CurrentUserSid();
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (user.empty() || GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT,
+                                            OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                                            nullptr, &descriptor) != ERROR_SUCCESS) {
+    return false;
+  }
+  const bool same = EqualSid(owner, user.data()) != 0;
+  LocalFree(descriptor);
+  return same;
+}
+
+// An access list with one entry, reading and writing (and deleting, so that
+// a later run can replace it) for that account: no group, no administrator,
+// nothing inherited from the folder. Wine turns it into a host mode with no
+// bits for others and none for writing by the group.
 std::vector<unsigned char> OwnerOnlyAcl(PSID sid) {
   const DWORD size = sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) + GetLengthSid(sid);
   std::vector<unsigned char> acl(size);
   const PACL list = reinterpret_cast<PACL>(acl.data());
   if (!InitializeAcl(list, size, ACL_REVISION) ||
-      !AddAccessAllowedAce(list, ACL_REVISION, FILE_ALL_ACCESS, sid)) {
+      !AddAccessAllowedAce(list, ACL_REVISION, FILE_GENERIC_READ | FILE_GENERIC_WRITE | DELETE,
+                           sid)) {
     return {};
   }
   return acl;
 }
 
+// A descriptor for a new file that its owner alone may read, and the memory
+// it points into; built whole or not at all.
+struct OwnerOnlyDescriptor {
+  std::vector<unsigned char> sid, acl;
+  SECURITY_DESCRIPTOR descriptor{};
+
+  bool Build() {
+    sid = CurrentUserSid();
+    if (sid.empty()) return false;
+    acl = OwnerOnlyAcl(sid.data());
+    return !acl.empty() &&
+           InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+           SetSecurityDescriptorDacl(&descriptor, TRUE, reinterpret_cast<PACL>(acl.data()),
+                                     FALSE) &&
+           SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+  }
+};
+
+bool WriteBytes(HANDLE file, const char* bytes, std::size_t count) {
+  while (count > 0) {
+    const DWORD piece = count > (1u << 30) ? (1u << 30) : static_cast<DWORD>(count);
+    DWORD written = 0;
+    if (!WriteFile(file, bytes, piece, &written, nullptr) || written == 0) return false;
+    bytes += written;
+    count -= written;
+  }
+  return true;
+}
+
 }  // namespace
 
-bool IsDirectoryStream(std::FILE* file) {
-  struct _stat64 info {};
-  return _fstat64(_fileno(file), &info) == 0 && (info.st_mode & _S_IFDIR) != 0;
-}
-
-void RestrictToOwner(const std::string& path) {
-  const std::wstring widePath = WidePath(path);
-  std::vector<unsigned char> sid = CurrentUserSid();
-  if (widePath.empty() || sid.empty()) return;
-  std::vector<unsigned char> acl = OwnerOnlyAcl(sid.data());
-  if (acl.empty()) return;
-  const PACL list = reinterpret_cast<PACL>(acl.data());
-
-  // A new file is born with the protected list; an existing one keeps its
-  // content until the writer replaces it, but loses every other entry first.
-  SECURITY_DESCRIPTOR descriptor;
-  if (!InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) ||
-      !SetSecurityDescriptorDacl(&descriptor, TRUE, list, FALSE) ||
-      !SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED)) {
-    return;
-  }
-  SECURITY_ATTRIBUTES attributes{sizeof(attributes), &descriptor, FALSE};
-  const HANDLE file = CreateFileW(widePath.c_str(), READ_CONTROL | WRITE_DAC,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  &attributes, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  // Only files on disk: NUL and other devices keep what they have.
-  if (GetFileType(file) == FILE_TYPE_DISK) {
-    SetSecurityInfo(file, SE_FILE_OBJECT,
-                    DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
-                    nullptr, list, nullptr);
-  }
+FileKind KindOfPath(const std::string& path) {
+  const std::wstring wide = WidePath(path);
+  if (wide.empty()) return FileKind::Missing;
+  const std::wstring device = DeviceName(wide);
+  if (!device.empty()) return IsStreamDevice(device) ? FileKind::Stream : FileKind::Device;
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return FileKind::Missing;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileKind::Directory;
+  // A name can stand for something other than a file on disk too (under
+  // Wine, a FIFO or a device of the host): asked without reading or writing.
+  const HANDLE file = CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return FileKind::Regular;  // as fopen will find out
+  const DWORD type = GetFileType(file);
   CloseHandle(file);
+  if (type == FILE_TYPE_DISK) return FileKind::Regular;
+  return type == FILE_TYPE_PIPE ? FileKind::Stream : FileKind::Device;
 }
+
+bool SameFile(const std::string& first, const std::string& second) {
+  BY_HANDLE_FILE_INFORMATION info[2]{};
+  const std::string* paths[2] = {&first, &second};
+  for (int i = 0; i < 2; ++i) {
+    if (KindOfPath(*paths[i]) != FileKind::Regular) return false;
+    const HANDLE file = CreateFileW(WidePath(*paths[i]).c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool read = GetFileInformationByHandle(file, &info[i]) != 0;
+    CloseHandle(file);
+    if (!read) return false;
+  }
+  return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+         info[0].nFileIndexHigh == info[1].nFileIndexHigh &&
+         info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
+bool MayReplace(const std::string& path, bool keyMaterial) {
+  const std::wstring wide = WidePath(path);
+  if (wide.empty() || !DeviceName(wide).empty()) return false;
+  // Attributes of the name itself: a link is replaced, never followed.
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_FILE_NOT_FOUND;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return true;
+  return KindOfPath(path) == FileKind::Regular && (attributes & FILE_ATTRIBUTE_READONLY) == 0 &&
+         (!keyMaterial || OwnedByCurrentUser(wide));
+}
+
+std::string PathBeside(const std::string& path, const std::string& name) {
+  const std::size_t end = path.find_last_of("\\/:");
+  return end == std::string::npos ? name : path.substr(0, end + 1) + name;
+}
+
+OsFile CreateNewFile(const std::string& path, bool keyMaterial) {
+  OwnerOnlyDescriptor ownerOnly;
+  SECURITY_ATTRIBUTES attributes{sizeof(attributes), nullptr, FALSE};
+  if (keyMaterial) {
+    if (!ownerOnly.Build()) return kNoFile;
+    attributes.lpSecurityDescriptor = &ownerOnly.descriptor;
+  }
+  const HANDLE file = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, 0, &attributes,
+                                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return file == INVALID_HANDLE_VALUE ? kNoFile : reinterpret_cast<OsFile>(file);
+}
+
+bool WriteAllTo(OsFile file, const std::string& bytes, bool textMode) {
+  if (!textMode) return WriteBytes(AsHandle(file), bytes.data(), bytes.size());
+  // Lines end in CR LF, as a text stream would write them; the converted
+  // copy may be key text, so its buffer is wiped.
+  char piece[4096];
+  std::size_t used = 0;
+  bool written = true;
+  for (const char c : bytes) {
+    if (used + 2 > sizeof piece) {
+      written = written && WriteBytes(AsHandle(file), piece, used);
+      used = 0;
+    }
+    if (c == '\n') piece[used++] = '\r';
+    piece[used++] = c;
+  }
+  written = written && WriteBytes(AsHandle(file), piece, used);
+  OPENSSL_cleanse(piece, sizeof piece);
+  return written;
+}
+
+bool FlushAndClose(OsFile file) {
+  const bool flushed = FlushFileBuffers(AsHandle(file)) != 0;
+  return CloseHandle(AsHandle(file)) != 0 && flushed;
+}
+
+bool MoveOver(const std::string& from, const std::string& to) {
+  const std::wstring source = WidePath(from), target = WidePath(to);
+  // Another program (a virus scanner, an indexer) may hold the old file open
+  // for a moment: the move is tried again for up to a second.
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    if (MoveFileExW(source.c_str(), target.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return true;
+    }
+    const DWORD error = GetLastError();
+    if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
+}
+
+void RemoveFile(const std::string& path) { DeleteFileW(WidePath(path).c_str()); }

@@ -45,9 +45,15 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
                             ? "unset OPENSSL_CONF; "
                             : "export OPENSSL_CONF=" + Quoted(options.openSslConf) + "; ";
   if (!options.cwd.empty()) command += "cd " + Quoted(options.cwd) + " && ";
-  command += "exec " + runner;
-  for (const std::string& arg : argv) command += " " + Quoted(arg);
-  command += " <" + Quoted(io / "0") + " >" + Quoted(io / "1") + " 2>" + Quoted(io / "2");
+  std::string program = runner;
+  for (const std::string& arg : argv) program += " " + Quoted(arg);
+  program += " <" + Quoted(io / "0");
+  const std::string out = Quoted(io / "1"), err = Quoted(io / "2");
+  command += options.shell.empty()
+                 ? "exec " + program + " >" + out + " 2>" + err
+                 : "exec bash -c " + Quoted("set -o pipefail; exec 4>" + out + " 5>" + err + "; { { " +
+                                            options.shell + "; exec " + program +
+                                            " 2>&3 3>&-; } | cat >&4; } 3>&1 | cat >&5");
   const int status = std::system(command.c_str());
   const RunResult result{ReadBytes(io / "1"), ReadBytes(io / "2"),
                          WIFEXITED(status) ? WEXITSTATUS(status) : -1};

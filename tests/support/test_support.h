@@ -6,8 +6,10 @@
 
 // exitCode -1: the process did not exit normally (a crash).
 struct RunResult { std::string out, err; int exitCode = -1; };
-// Empty: the test's own working folder, OPENSSL_CONF unset, nothing on standard input.
-struct RunOptions { std::string cwd = {}, openSslConf = {}, input = {}; };
+// Empty: the test's own working folder, OPENSSL_CONF unset, nothing on standard input. shell:
+// commands for the shell that starts the program (limits, variables); the output then passes
+// through pipes, so that a limit on file sizes holds for the files the program writes alone.
+struct RunOptions { std::string cwd = {}, openSslConf = {}, input = {}, shell = {}; };
 
 // The built cspTRIL, or the program CSPTRIL_TOOL names, run by CSPTRIL_TOOL_RUNNER (wine for
 // cspTRIL.exe), output through FromTextMode; openssl with the shipped configuration (GOST);
