@@ -5,9 +5,6 @@
 
 #include "common/secret.h"
 
-// Wide-character entry of the tool: banner, command dispatch, exit code 0.
-int wmain(int argc, wchar_t* argv[]);
-
 // The usage text shown when the command is missing.
 void PrintUsage();
 

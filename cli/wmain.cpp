@@ -4,7 +4,7 @@
 #include "cli/entry.h"
 #include "cli/handlers.h"
 #include "common/secret.h"
-#include "platform/platform.h"
+#include "platform/platform.h"  // wmain, the entry it declares
 
 namespace {
 

@@ -12,10 +12,10 @@
 // Put between a folder and a key file name when the two are joined.
 extern const char kPathSeparator[];
 
-// Decodes one command-line argument as UTF-8. A byte that is not part of a
-// valid sequence becomes U+DC80 + (byte - 0x80), so that every byte string
-// survives the way back through WideCharToMultiByte unchanged.
-std::wstring DecodeArgument(const std::string& bytes);
+// The tool's wide-character entry point (cli/wmain.cpp), which the system's
+// start-up calls with the arguments as wide strings; its result is the
+// process's exit code.
+int wmain(int argc, wchar_t* argv[]);
 
 // The length of a stream that can be sized by seeking, which is left at its
 // start again; -1 when it cannot be sized (a pipe, a terminal). A 64-bit count

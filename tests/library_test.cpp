@@ -6,6 +6,7 @@
 #include "cli/entry.h"
 #include "codec/myBase64.h"
 #include "platform/platform.h"
+#include "platform/posix/arguments.h"
 #include "platform/windows/command_line.h"
 #include "tests/support/test_support.h"
 

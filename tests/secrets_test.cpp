@@ -13,6 +13,7 @@
 
 #include "cli/entry.h"
 #include "platform/platform.h"
+#include "platform/posix/arguments.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -3,8 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "cli/entry.h"
-#include "common/secret.h"
 #include "platform/platform.h"
 #include "platform/posix/arguments.h"
 
@@ -13,12 +11,9 @@ int main(int argc, char* argv[]) {
   PrepareOpenSsl();
   std::vector<std::wstring> arguments;
   arguments.reserve(static_cast<std::size_t>(argc));
-  for (int i = 0; i < argc; ++i) {
-    // One of these may be a password: the byte copy goes as soon as it is decoded.
-    std::string bytes = argv[i];
-    arguments.push_back(DecodeArgument(bytes));
-    WipeString(bytes);
-  }
+  // Decoded where the system keeps them: one of them may be a password, and
+  // no byte copy of it is made.
+  for (int i = 0; i < argc; ++i) arguments.push_back(DecodeArgument(argv[i]));
   std::vector<wchar_t*> pointers;
   for (std::wstring& argument : arguments) pointers.push_back(argument.data());
   pointers.push_back(nullptr);

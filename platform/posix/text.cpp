@@ -6,6 +6,7 @@
 #include <openssl/crypto.h>
 
 #include "platform/platform.h"
+#include "platform/posix/arguments.h"
 
 namespace {
 
@@ -15,7 +16,7 @@ constexpr char32_t kReplacement = 0xFFFD;
 // Length of the valid UTF-8 sequence at text[pos], or 0 when the byte there
 // does not start one. Overlong forms, surrogates and values past U+10FFFF
 // count as invalid, so that decoding and encoding are exact inverses.
-std::size_t ValidSequenceLength(const std::string& text, std::size_t pos) {
+std::size_t ValidSequenceLength(std::string_view text, std::size_t pos) {
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
   const unsigned char lead = byte(pos);
   if (lead < 0x80) return 1;
@@ -42,7 +43,7 @@ std::size_t ValidSequenceLength(const std::string& text, std::size_t pos) {
   return length;
 }
 
-char32_t DecodeSequence(const std::string& text, std::size_t pos, std::size_t length) {
+char32_t DecodeSequence(std::string_view text, std::size_t pos, std::size_t length) {
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
   static const unsigned char kLeadMask[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
   char32_t value = byte(pos) & kLeadMask[length];
@@ -73,7 +74,7 @@ std::size_t EncodeUtf8(char32_t value, unsigned char* bytes) {
 
 }  // namespace
 
-std::wstring DecodeArgument(const std::string& bytes) {
+std::wstring DecodeArgument(std::string_view bytes) {
   std::wstring wide;
   wide.reserve(bytes.size());
   for (std::size_t pos = 0; pos < bytes.size();) {

@@ -4,7 +4,8 @@
 #include <streambuf>
 #include <string>
 
-#include "platform/windows/start.h"
+#include "platform/windows/console.h"
+#include "platform/windows/utf16.h"
 
 namespace {
 
@@ -46,10 +47,7 @@ class ConsoleBuffer : public std::streambuf {
     const auto size = static_cast<std::size_t>(pptr() - pbase());
     const std::size_t complete = CompleteLength(pbase(), size);
     if (complete > 0) {
-      const int wideSize =
-          MultiByteToWideChar(CP_UTF8, 0, pbase(), static_cast<int>(complete), nullptr, 0);
-      std::wstring wide(static_cast<std::size_t>(wideSize > 0 ? wideSize : 0), L'\0');
-      MultiByteToWideChar(CP_UTF8, 0, pbase(), static_cast<int>(complete), wide.data(), wideSize);
+      const std::wstring wide = Utf16(std::string_view(pbase(), complete), 0);
       DWORD written = 0;
       if (!wide.empty() &&
           !WriteConsoleW(console_, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr)) {

@@ -7,22 +7,14 @@
 #include <openssl/crypto.h>
 
 #include "platform/platform.h"
+#include "platform/windows/utf16.h"
 
 #include <aclapi.h>
 
 namespace {
 
-// Paths are UTF-8 throughout the tool; the wide system calls take UTF-16.
-std::wstring WidePath(const std::string& path) {
-  if (path.empty()) return {};
-  const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(),
-                                       static_cast<int>(path.size()), nullptr, 0);
-  if (size <= 0) return {};
-  std::wstring wide(static_cast<std::size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), static_cast<int>(path.size()),
-                      wide.data(), size);
-  return wide;
-}
+// A path that is not valid UTF-8 names no file.
+std::wstring WidePath(const std::string& path) { return Utf16(path, MB_ERR_INVALID_CHARS); }
 
 HANDLE AsHandle(OsFile file) { return reinterpret_cast<HANDLE>(file); }
 

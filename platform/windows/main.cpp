@@ -4,7 +4,7 @@
 #include <iostream>  // the standard streams exist before this file's start-up runs
 
 #include "platform/platform.h"
-#include "platform/windows/start.h"
+#include "platform/windows/console.h"
 
 namespace {
 
