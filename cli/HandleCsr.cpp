@@ -6,20 +6,11 @@
 #include "common/files.h"
 #include "csr/csr_builder.h"
 
-namespace {
-
-const char kExampleSubject[] =
-    "\"/C=TJ/ST=Tajikistan/L=Dushanbe/O=YourOrganization/OU=YourUnit/CN=YourCommonName\"";
-
-}  // namespace
-
 void HandleCsr(int argc, wchar_t* argv[]) {
   if (argc < 6) {
     std::cout << "Wrong input parameters" << std::endl;
-    std::cout << "cspTRIL.exe CSR GOST C:\\test\\gost_private_key.pem "
-              << "c:\\test\\gost_public_key.pem " << kExampleSubject << std::endl;
-    std::cout << "cspTRIL.exe CSR SHA256 C:\\test\\rsa_private_key.pem "
-              << "c:\\test\\rsa_public_key.pem " << kExampleSubject << std::endl;
+    std::cout << CsrExample(true) << std::endl;
+    std::cout << CsrExample(false) << std::endl;
     return;
   }
 

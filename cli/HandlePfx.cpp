@@ -26,7 +26,7 @@ void HandlePfx(int argc, wchar_t* argv[]) {
   const std::string outFile = WithoutTrailingNul(outFileTmp);
   ExitIfOutputIsAnInput(outFile, {key, cert, cacert});
   // Converted and stripped in place, into the holder that wipes it.
-  const SecretString pass = SecretArgument(argc, argv, 5);
+  const SecretString pass = PasswordArgument(argc, argv);
 
   const bool result = GeneratePkcs12(cert, key, cacert, pass, friendlyname, outFile);
   if (result) {

@@ -31,7 +31,7 @@ void HandleSign(int argc, wchar_t* argv[]) {
   const std::string privateKeyFile = WithoutTrailingNul(privateKeyTmp);
   const std::string inFile = WithoutTrailingNul(inFileTmp);
   ExitIfOutputIsAnInput(outFile, {privateKeyFile, inFile});
-  const SecretString pfxPassword = SecretArgument(argc, argv, 6);
+  const SecretString pfxPassword = PasswordArgument(argc, argv);
 
   const std::string fileExt = TextAfterLastDot(privateKeyFile);
   std::cout << "Private key path is " << privateKeyFile << std::endl;

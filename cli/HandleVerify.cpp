@@ -69,7 +69,7 @@ void HandleVerify(int argc, wchar_t* argv[]) {
   // verified, a piece at a time: it may be larger than memory.
   InputFile srcTxt(inFile);
   std::string publicKeyPEM;
-  const SecretString pfxPassword = SecretArgument(argc, argv, 6);  // absent: the empty one
+  const SecretString pfxPassword = PasswordArgument(argc, argv);  // absent: the empty one
   const std::string fileExt = KeyFileExtension(publicKeyTmp);
   // PKCS#12 bytes hold the private key too, if under a password.
   const SecretString fileData = ReadSecretFile(publicKey);

@@ -21,9 +21,10 @@ std::string WideToUtf8(const std::wstring& wstr) {
   return str;
 }
 
-SecretString SecretArgument(int argc, wchar_t* argv[], int index) {
+SecretString PasswordArgument(int argc, wchar_t* argv[]) {
   SecretString text;
-  if (argc <= index) return text;
+  const int index = PasswordArgumentIndex(argc, argv);
+  if (index == 0) return text;
   ConvertInto(argv[index], text.value());
   if (!text.value().empty()) text.value().pop_back();  // the NUL, dropped in place
   return text;

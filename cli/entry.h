@@ -5,9 +5,6 @@
 
 #include "common/secret.h"
 
-// The usage text shown when the command is missing.
-void PrintUsage();
-
 // UTF-8 form of a wide string, with the converted terminating NUL kept as the
 // last character of the result (so an empty input gives a string of size 1).
 std::string WideToUtf8(const std::wstring& wstr);
@@ -20,9 +17,10 @@ std::string WithoutTrailingNul(const std::string& converted);
 // the command line ends before it (an absent optional argument).
 std::string OptionalArgument(int argc, wchar_t* argv[], int index);
 
-// A password argument converted and without its NUL, written into the
-// holder that wipes it; empty when the command line ends before it.
-SecretString SecretArgument(int argc, wchar_t* argv[], int index);
+// The command's PKCS#12 password (PasswordArgumentIndex) converted and
+// without its NUL, written into the holder that wipes it; empty when the
+// command line ends before it.
+SecretString PasswordArgument(int argc, wchar_t* argv[]);
 
 // Ends the run with exit code 1, and one line on standard error, when the
 // output path names the same file as one of the command's inputs (however it
@@ -34,6 +32,9 @@ void ExitIfOutputIsAnInput(const std::string& output, std::initializer_list<std:
 // verify, 5 for PFX), or 0 when the command takes none or the line ends
 // before it. The one place that knows which argument must not be shown.
 int PasswordArgumentIndex(int argc, const wchar_t* const argv[]);
+
+// The usage line of a CSR example (GOST or SHA256, no output file).
+const std::string& CsrExample(bool gost);
 
 // Everything after the last dot of a key file path, or empty when there is no
 // dot or the only one is the first character (".pfx" alone has no extension).

@@ -11,15 +11,24 @@ namespace {
 struct Command {
   const wchar_t* word;
   void (*handler)(int, wchar_t*[]);
+  int passwordIndex;  // where the command takes its PKCS#12 password; 0: it takes none
 };
 
 // Compared in this order, exactly and case-sensitively.
 constexpr Command kCommands[] = {
-    {L"PFX", HandlePfx},     {L"CSR", HandleCsr},       {L"genkeys", HandleGenKeys},
-    {L"sign", HandleSign},   {L"verify", HandleVerify},
+    {L"PFX", HandlePfx, 5},     {L"CSR", HandleCsr, 0},       {L"genkeys", HandleGenKeys, 0},
+    {L"sign", HandleSign, 6},   {L"verify", HandleVerify, 6},
 };
 
-const char* const kUsage[] = {
+// The one example subject; the usage lines quote it.
+const std::string kQuotedSubject =
+    "\"/C=TJ/ST=Tajikistan/L=Dushanbe/O=YourOrganization/OU=YourUnit/CN=YourCommonName\"";
+const std::string kRsaCsr = "cspTRIL.exe CSR SHA256 C:\\test\\rsa_private_key.pem "
+                            "c:\\test\\rsa_public_key.pem " + kQuotedSubject;
+const std::string kGostCsr = "cspTRIL.exe CSR GOST C:\\test\\gost_private_key.pem "
+                             "c:\\test\\gost_public_key.pem " + kQuotedSubject;
+
+const std::string kUsage[] = {
     "cspTRIL.exe genkeys RSA 1024",
     "cspTRIL.exe genkeys GOST",
     "cspTRIL.exe genkeys RSA 1024 C:\\test ",
@@ -33,18 +42,16 @@ const char* const kUsage[] = {
     "cspTRIL.exe verify SHA256 C:\\test\\rsa_public_key.pem c:\\test\\test.txt c:\\test\\test.sig",
     "cspTRIL.exe verify GOST C:\\test\\gost_public_key.pem c:\\test\\test.txt c:\\test\\test.sig",
     "cspTRIL verify SHA256 C:\\test\\out.pfx c:\\test\\test.txt c:\\test\\out.sign 4729",
-    "cspTRIL.exe CSR SHA256 C:\\test\\rsa_private_key.pem c:\\test\\rsa_public_key.pem "
-    "\"/C=TJ/ST=Tajikistan/L=Dushanbe/O=YourOrganization/OU=YourUnit/CN=YourCommonName\"",
-    "cspTRIL.exe CSR GOST C:\\test\\gost_private_key.pem c:\\test\\gost_public_key.pem "
-    "\"/C=TJ/ST=Tajikistan/L=Dushanbe/O=YourOrganization/OU=YourUnit/CN=YourCommonName\"",
-    "cspTRIL.exe CSR SHA256 C:\\test\\rsa_private_key.pem c:\\test\\rsa_public_key.pem "
-    "\"/C=TJ/ST=Tajikistan/L=Dushanbe/O=YourOrganization/OU=YourUnit/CN=YourCommonName\" "
-    "C:\\test\\rsa.csr",
-    "cspTRIL.exe CSR GOST C:\\test\\gost_private_key.pem c:\\test\\gost_public_key.pem "
-    "\"/C=TJ/ST=Tajikistan/L=Dushanbe/O=YourOrganization/OU=YourUnit/CN=YourCommonName\" "
-    "C:\\test\\gost.csr",
+    kRsaCsr,
+    kGostCsr,
+    kRsaCsr + " C:\\test\\rsa.csr",
+    kGostCsr + " C:\\test\\gost.csr",
     "cspTRIL.exe PFX private_key.pem cert.pem outfile.pfx pfxpassword cacert.pem friendlyname",
 };
+
+void PrintUsage() {
+  for (const std::string& line : kUsage) std::cout << line << std::endl;
+}
 
 void PrintBanner() {
   std::cout << "TRIL cryptography tool Version 1.0.0." << std::endl;
@@ -57,15 +64,14 @@ void PrintBanner() {
 int PasswordArgumentIndex(int argc, const wchar_t* const argv[]) {
   if (argc < 3) return 0;  // no command runs
   const std::wstring command = argv[1];
-  int index = 0;
-  if (command == L"PFX") index = 5;
-  if (command == L"sign" || command == L"verify") index = 6;
-  return index < argc ? index : 0;
+  for (const Command& candidate : kCommands) {
+    if (command != candidate.word) continue;
+    return candidate.passwordIndex < argc ? candidate.passwordIndex : 0;
+  }
+  return 0;
 }
 
-void PrintUsage() {
-  for (const char* line : kUsage) std::cout << line << std::endl;
-}
+const std::string& CsrExample(bool gost) { return gost ? kGostCsr : kRsaCsr; }
 
 int wmain(int argc, wchar_t* argv[]) {
   // First of all: every moment the password stays on the command line, any

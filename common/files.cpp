@@ -3,20 +3,20 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
-#include <iostream>
 #include <new>
 #include <stdexcept>
 
 #include "common/file_writer.h"
+#include "common/report.h"
 #include "common/secret.h"
 #include "platform/platform.h"
 
 namespace {
 
-void ReportUnreadable() { std::cerr << "Unable to open key file!" << std::endl; }
+void ReportUnreadable() { ReportFailure("Unable to open key file!"); }
 
 void ReportTooLarge(const std::string& path) {
-  std::cerr << "Not enough memory to read file: " << path.c_str() << std::endl;
+  ReportFailure("Not enough memory to read file: " + std::string(path.c_str()));
 }
 
 // Measured on 1 GiB signed from the page cache: pieces of 32 KiB to 128 KiB
@@ -61,9 +61,8 @@ void ReadWholeFile(const std::string& path, std::string& content, bool secret) {
 // Every way a write can fail has the one message: the destination was
 // refused, or the new file could not be made whole.
 bool WriteReportingFailure(const std::string& path, const std::string& data, Access access) {
-  if (WriteFileWhole(path, data, access, Mode::Binary) == WriteOutcome::Written) return true;
-  std::cerr << "Failed to open file for writing: " << path.c_str() << std::endl;
-  return false;
+  return WriteFileWhole(path, data, access, Mode::Binary) == WriteOutcome::Written ||
+         ReportFailure("Failed to open file for writing: " + std::string(path.c_str()));
 }
 
 }  // namespace

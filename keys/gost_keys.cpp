@@ -12,14 +12,13 @@
 
 #include "common/file_writer.h"
 #include "common/handles.h"
+#include "common/report.h"
 #include "common/secret.h"
 
 namespace {
 
 // The GOST engine's parameter-set command (the numeric form of "paramset=TCB").
 constexpr int kGostParamSetCommand = EVP_PKEY_ALG_CTRL + 1;
-
-void Report(const char* message) { std::cerr << message << std::endl; }
 
 // Renders a key through a memory BIO; any non-zero result of `write` is success,
 // and a failure shows the library's own reasons.
@@ -44,14 +43,14 @@ template <typename Renderer>
 bool SavePem(EVP_PKEY* key, const std::string& path, Access access, Renderer render) {
   const SecretString pem(render(key));
   if (pem.value().empty()) {
-    Report("Failed to convert key to PEM format.");
+    ReportFailure("Failed to convert key to PEM format.");
     return false;
   }
   const WriteOutcome outcome = WriteFileWhole(path, pem, access, Mode::Binary);
   if (outcome == WriteOutcome::Refused) {
     std::cout << "Error opening file for writing: " << path.c_str() << std::endl;
   } else if (outcome == WriteOutcome::FailedAfterCreating) {
-    Report("Error writing to file.");
+    ReportFailure("Error writing to file.");
   }
   return outcome == WriteOutcome::Written;
 }
@@ -102,24 +101,24 @@ bool GenerateAndSaveGostKeys(std::string OpenSSLPath, const std::string& private
   PkeyCtxPtr ctx;
 
   if (!libCtx) {
-    Report("Failed to create OpenSSL library context.");
+    ReportFailure("Failed to create OpenSSL library context.");
     return false;
   }
   if (OSSL_PROVIDER_set_default_search_path(libCtx.get(), OpenSSLPath.c_str()) != 1) {
-    Report("Failed to set OpenSSL provider search path.");
+    ReportFailure("Failed to set OpenSSL provider search path.");
     return false;
   }
   OPENSSL_init_crypto(OPENSSL_INIT_ADD_ALL_CIPHERS | OPENSSL_INIT_ADD_ALL_DIGESTS, nullptr);
   provider.reset(OSSL_PROVIDER_load(libCtx.get(), "default"));
   if (!provider) {
-    Report("Failed to load OpenSSL provider.");
+    ReportFailure("Failed to load OpenSSL provider.");
     return false;
   }
 
   ctx.reset(EVP_PKEY_CTX_new_from_name(libCtx.get(), "gost2012_256", nullptr));
   if (!ctx) {
     PrintOpenSslErrors();
-    Report("Error creating context for GOST key.");
+    ReportFailure("Error creating context for GOST key.");
     return false;
   }
   // Neither result is looked at: a refusal shows up at the generation steps.
@@ -128,7 +127,7 @@ bool GenerateAndSaveGostKeys(std::string OpenSSLPath, const std::string& private
                     kGostParamSetCommand, NID_id_tc26_gost_3410_2012_256_paramSetB, nullptr);
   if (EVP_PKEY_keygen_init(ctx.get()) <= 0) {
     PrintOpenSslErrors();
-    Report("Error initializing key generation.");
+    ReportFailure("Error initializing key generation.");
     return false;
   }
   EVP_PKEY* generated = nullptr;
@@ -136,7 +135,7 @@ bool GenerateAndSaveGostKeys(std::string OpenSSLPath, const std::string& private
   key.reset(generated);
   if (generatedOk <= 0 || !HasPrivatePart(key.get())) {
     PrintOpenSslErrors();
-    Report("Error generating GOST key.");
+    ReportFailure("Error generating GOST key.");
     return false;
   }
 

@@ -1,28 +1,25 @@
 #include "keys/rsa_keys.h"
 
-#include <iostream>
-
 #include <openssl/pem.h>
 #include <openssl/rsa.h>
 
 #include "common/file_writer.h"
 #include "common/handles.h"
+#include "common/report.h"
 #include "common/secret.h"
 
 namespace {
-
-void Report(const char* message) { std::cerr << message << std::endl; }
 
 // Renders a key through a memory BIO; `write` must give exactly 1 on success.
 template <typename Writer>
 std::string RenderPem(EVP_PKEY* pkey, Writer write, const char* writeFailure) {
   BioPtr bio(BIO_new(BIO_s_mem()));
   if (!bio) {
-    Report("Failed to create BIO.");
+    ReportFailure("Failed to create BIO.");
     return {};
   }
   if (write(bio.get(), pkey) != 1) {
-    Report(writeFailure);
+    ReportFailure(writeFailure);
     return {};
   }
   return MemoryBioContents(bio.get());
@@ -31,10 +28,9 @@ std::string RenderPem(EVP_PKEY* pkey, Writer write, const char* writeFailure) {
 // The key files are text files; whatever keeps the file from being written
 // whole is told with the one line.
 bool SavePem(const std::string& text, const std::string& path, Access access,
-             const char* failure) {
-  if (WriteFileWhole(path, text, access, Mode::Text) == WriteOutcome::Written) return true;
-  std::cerr << failure << path << std::endl;
-  return false;
+             const std::string& failure) {
+  return WriteFileWhole(path, text, access, Mode::Text) == WriteOutcome::Written ||
+         ReportFailure(failure + path);
 }
 
 }  // namespace
@@ -42,20 +38,20 @@ bool SavePem(const std::string& text, const std::string& path, Access access,
 EVP_PKEY* GenerateRsaKey(int bits) {
   PkeyCtxPtr ctx(EVP_PKEY_CTX_new_id(EVP_PKEY_RSA, nullptr));
   if (!ctx) {
-    Report("Failed to create context.");
+    ReportFailure("Failed to create context.");
     return nullptr;
   }
   if (EVP_PKEY_keygen_init(ctx.get()) <= 0) {
-    Report("Key generation initialization failed.");
+    ReportFailure("Key generation initialization failed.");
     return nullptr;
   }
   if (EVP_PKEY_CTX_set_rsa_keygen_bits(ctx.get(), bits) <= 0) {
-    Report("Setting key size failed.");
+    ReportFailure("Setting key size failed.");
     return nullptr;
   }
   EVP_PKEY* pkey = nullptr;
   if (EVP_PKEY_keygen(ctx.get(), &pkey) <= 0) {
-    Report("Key generation failed.");
+    ReportFailure("Key generation failed.");
     return nullptr;
   }
   return pkey;
@@ -91,19 +87,19 @@ bool GenerateAndSaveRsaKeys(int bits, const std::string& privateKeyPath,
                             const std::string& publicKeyPath) {
   const PkeyPtr pkey(GenerateRsaKey(bits));
   if (!pkey) {
-    Report("Failed to generate RSA Key.");
+    ReportFailure("Failed to generate RSA Key.");
     return false;
   }
   const SecretString privateKeyStr(PrivateKeyToPem(pkey.get()));
   if (privateKeyStr.value().empty()) {
-    Report("Failed to retrieve private key as string.");
+    ReportFailure("Failed to retrieve private key as string.");
     return false;
   }
   // The private-key file is complete before the public text is even made.
   if (!SavePrivateKey(privateKeyStr, privateKeyPath)) return false;
   const std::string publicKeyStr = PublicKeyToPem(pkey.get());
   if (publicKeyStr.empty()) {
-    Report("Failed to retrieve public key as string.");
+    ReportFailure("Failed to retrieve public key as string.");
     return false;
   }
   return SavePublicKey(publicKeyStr, publicKeyPath);

@@ -1,6 +1,5 @@
 // Building a PKCS#12 file from a PEM private key, its PEM certificate and an
 // optional PEM CA certificate.
-#include <iostream>
 #include <string>
 
 #include <openssl/pem.h>
@@ -8,14 +7,21 @@
 
 #include "common/files.h"
 #include "common/handles.h"
+#include "common/report.h"
 #include "common/secret.h"
 #include "pkcs12/PFX_parser.h"
 
 namespace {
 
-bool Fail(const char* message) {
-  std::cerr << message << std::endl;
-  return false;
+// The first PEM object of a file's text into `object`, by the library's
+// reader; each failure told in its own words (the BIO's names `what`).
+template <typename Owner, typename Reader>
+bool ReadPem(const std::string& text, Reader read, Owner& object, const std::string& what,
+             const char* unreadable) {
+  const BioPtr bio = ReadOnlyMemoryBio(text);
+  if (!bio) return ReportFailure("Error creating BIO for " + what + ".");
+  object.reset(read(bio.get(), nullptr, nullptr, nullptr));
+  return object || ReportFailure(unreadable);
 }
 
 // The DER encoding of a PKCS#12 structure with the key, its certificate and
@@ -31,38 +37,26 @@ bool BuildPkcs12Der(const std::string& certPath, const std::string& keyPath,
   PkeyPtr key;
   X509Ptr cert;
 
-  const SecretString keypemString = ReadSecretFile(keyPath);
-  {
-    BioPtr bio = ReadOnlyMemoryBio(keypemString);
-    if (!bio) return Fail("Error creating BIO for private key.");
-    key.reset(PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr));
+  if (!ReadPem(ReadSecretFile(keyPath).value(), PEM_read_bio_PrivateKey, key, "private key",
+               "Error reading private key from string.") ||
+      !ReadPem(ReadFileToString(certPath), PEM_read_bio_X509, cert, "certificate",
+               "Error reading X.509 certificate.")) {
+    return false;
   }
-  if (!key) return Fail("Error reading private key from string.");
-
-  const std::string certpemString = ReadFileToString(certPath);
-  {
-    BioPtr bio = ReadOnlyMemoryBio(certpemString);
-    if (!bio) return Fail("Error creating BIO for certificate.");
-    cert.reset(PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr));
-  }
-  if (!cert) return Fail("Error reading X.509 certificate.");
 
   caList.reset(sk_X509_new_null());
-  if (!caList) return Fail("Error creating stack for CA certificates.");
+  if (!caList) return ReportFailure("Error creating stack for CA certificates.");
 
   if (!caCertPath.empty()) {
-    const std::string caPemString = ReadFileToString(caCertPath);
     X509Ptr caCert;
-    {
-      BioPtr bio = ReadOnlyMemoryBio(caPemString);
-      if (!bio) return Fail("Error creating BIO for CA certificate.");
-      caCert.reset(PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr));
+    if (!ReadPem(ReadFileToString(caCertPath), PEM_read_bio_X509, caCert, "CA certificate",
+                 "Error reading CA certificate.")) {
+      return false;
     }
-    if (!caCert) return Fail("Error reading CA certificate.");
     // Appending fails only when memory is exhausted; a file without the CA
     // the user asked for would be worse than no file.
     if (sk_X509_push(caList.get(), caCert.get()) <= 0) {
-      return Fail("Error creating stack for CA certificates.");
+      return ReportFailure("Error creating stack for CA certificates.");
     }
     caCert.release();  // the list owns it now
   }
@@ -71,11 +65,13 @@ bool BuildPkcs12Der(const std::string& certPath, const std::string& keyPath,
   // file is then protected by the empty password, which readers can open.
   Pkcs12Ptr pkcs12(PKCS12_create(password.c_str(), friendlyName.c_str(), key.get(), cert.get(),
                                  caList.get(), 0, 0, 0, 0, 0));
-  if (!pkcs12) return Fail("Error creating PKCS12.");
+  if (!pkcs12) return ReportFailure("Error creating PKCS12.");
 
   BioPtr der(BIO_new(BIO_s_mem()));
-  if (!der) return Fail("Error creating BIO for PKCS#12.");
-  if (i2d_PKCS12_bio(der.get(), pkcs12.get()) <= 0) return Fail("Error writing PKCS#12 to BIO.");
+  if (!der) return ReportFailure("Error creating BIO for PKCS#12.");
+  if (i2d_PKCS12_bio(der.get(), pkcs12.get()) <= 0) {
+    return ReportFailure("Error writing PKCS#12 to BIO.");
+  }
 
   pemString.value() = MemoryBioContents(der.get());  // the BIO's buffer is wiped as it goes
   return true;

@@ -1,7 +1,5 @@
 #include "signing/sign_engine.h"
 
-#include <iostream>
-
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/provider.h>
@@ -9,6 +7,7 @@
 #include "codec/myBase64.h"
 #include "common/handles.h"
 #include "common/pem.h"
+#include "common/report.h"
 #include "pkcs12/PFX_parser.h"
 #include "pkcs12/pfx_open.h"
 #include "signing/default_provider.h"
@@ -44,12 +43,12 @@ std::string SignData(const std::string& OpenSSLPath, const std::string& keyData,
                      const std::string& password, const std::string& extension) {
   OPENSSL_init_crypto(OPENSSL_INIT_ADD_ALL_CIPHERS | OPENSSL_INIT_ADD_ALL_DIGESTS, nullptr);
   if (OSSL_PROVIDER_set_default_search_path(nullptr, OpenSSLPath.c_str()) != 1) {
-    std::cerr << "Failed to set OpenSSL provider search path." << std::endl;
+    ReportFailure("Failed to set OpenSSL provider search path.");
     return {};
   }
   // Stays loaded for the rest of the run: the signing calls below need it.
   if (LoadDefaultProviderForTheRun() == nullptr) {
-    std::cerr << "Failed to load OpenSSL provider." << std::endl;
+    ReportFailure("Failed to load OpenSSL provider.");
     return {};
   }
 
@@ -59,13 +58,13 @@ std::string SignData(const std::string& OpenSSLPath, const std::string& keyData,
                         ? PfxToPrivateKey(keyData, password, serialnumber, signatureAlgorithm)
                         : PemToPrivateKey(keyData));
   if (!key) {
-    std::cerr << "Failed to load private key." << std::endl;
+    ReportFailure("Failed to load private key.");
     return {};
   }
   // Declared after the key, so the context goes first.
   const MdCtxPtr ctx(EVP_MD_CTX_new());
   if (!ctx) {
-    std::cerr << "Failed to create EVP_MD_CTX." << std::endl;
+    ReportFailure("Failed to create EVP_MD_CTX.");
     return {};
   }
 
@@ -73,7 +72,7 @@ std::string SignData(const std::string& OpenSSLPath, const std::string& keyData,
   if (!signatureAlgorithm.empty()) digestName = signatureAlgorithm;
   const EVP_MD* md = EVP_get_digestbyname(digestName.c_str());
   if (md == nullptr) {
-    std::cerr << "Failed to get digest: " << digestName << std::endl;
+    ReportFailure("Failed to get digest: " + digestName);
     return {};
   }
 
