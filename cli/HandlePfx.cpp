@@ -28,7 +28,7 @@ void HandlePfx(int argc, wchar_t* argv[]) {
   // Converted and stripped in place, into the holder that wipes it.
   const SecretString pass = PasswordArgument(argc, argv);
 
-  const bool result = GeneratePkcs12(cert, key, cacert, pass, friendlyname, outFile);
+  const bool result = GeneratePkcs12(cert, key, cacert, pass.value(), friendlyname, outFile);
   if (result) {
     std::cout << "Generate PKCS12 OK" << result << std::endl;
     std::cout << "data saved to PKCS12 file " << outFile << std::endl;

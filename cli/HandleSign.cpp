@@ -58,7 +58,7 @@ void HandleSign(int argc, wchar_t* argv[]) {
   }
 
   const std::string signature =
-      SignData(OpenSSLPath, privateKeyPEM, var_alg, srcTxt, pfxPassword, fileExt);
+      SignData(OpenSSLPath, privateKeyPEM.value(), var_alg, srcTxt, pfxPassword.value(), fileExt);
   if (signature.empty()) {
     std::cout << "Signature is error" << std::endl;
     return;

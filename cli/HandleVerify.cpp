@@ -76,7 +76,7 @@ void HandleVerify(int argc, wchar_t* argv[]) {
 
   if (IsPkcs12Extension(fileExt)) {
     std::cout << "PFX is used" << std::endl;
-    const X509Ptr cert(PfxToCertificate(fileData, pfxPassword));
+    const X509Ptr cert(PfxToCertificate(fileData.value(), pfxPassword.value()));
     if (!cert) {
       std::cout << "Can not read certificate from PFX" << std::endl;
       return;

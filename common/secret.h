@@ -28,10 +28,10 @@ class SecretString {
   SecretString& operator=(SecretString&&) = delete;
   ~SecretString();
 
+  // The only way to the text: every use of it is written out, and a copy
+  // into a string that nobody wipes cannot be made by accident.
   std::string& value() { return value_; }
   const std::string& value() const { return value_; }
-  // Handed to the engines as the byte string they take, without a copy.
-  operator const std::string&() const { return value_; }  // NOLINT(google-explicit-constructor)
 
  private:
   std::string value_;

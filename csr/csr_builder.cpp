@@ -51,7 +51,7 @@ std::string GenerateCsr(const std::string& digestName, const std::string& privat
 
   // Owners are declared so that scope releases the BIO first, then the
   // request, the name, the extension list, the public and the private key.
-  PkeyPtr privateKey(PemToPrivateKey(privateKeyPEM));
+  PkeyPtr privateKey(PemToPrivateKey(privateKeyPEM.value()));
   if (!privateKey) return {};
   PkeyPtr publicKey(PemToPublicKey(publicKeyPEM));
   ExtensionStackPtr extensions;

@@ -46,7 +46,7 @@ bool SavePem(EVP_PKEY* key, const std::string& path, Access access, Renderer ren
     ReportFailure("Failed to convert key to PEM format.");
     return false;
   }
-  const WriteOutcome outcome = WriteFileWhole(path, pem, access, Mode::Binary);
+  const WriteOutcome outcome = WriteFileWhole(path, pem.value(), access, Mode::Binary);
   if (outcome == WriteOutcome::Refused) {
     std::cout << "Error opening file for writing: " << path.c_str() << std::endl;
   } else if (outcome == WriteOutcome::FailedAfterCreating) {

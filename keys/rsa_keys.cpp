@@ -96,7 +96,7 @@ bool GenerateAndSaveRsaKeys(int bits, const std::string& privateKeyPath,
     return false;
   }
   // The private-key file is complete before the public text is even made.
-  if (!SavePrivateKey(privateKeyStr, privateKeyPath)) return false;
+  if (!SavePrivateKey(privateKeyStr.value(), privateKeyPath)) return false;
   const std::string publicKeyStr = PublicKeyToPem(pkey.get());
   if (publicKeyStr.empty()) {
     ReportFailure("Failed to retrieve public key as string.");

@@ -88,5 +88,5 @@ bool GeneratePkcs12(const std::string& certPath, const std::string& keyPath,
   }
   // The file holds the private key: it is never readable by others, not even
   // for the moment between its creation and the write.
-  return WriteKeyMaterialToFile(outPath, pemString);
+  return WriteKeyMaterialToFile(outPath, pemString.value());
 }

@@ -18,11 +18,11 @@ namespace {
 // first final call announces the largest signature, the second writes it and
 // tells its real length. False, without a word, when any of the library's
 // calls fails; the reading stops at the first piece the library refuses.
-bool SignOnePass(EVP_MD_CTX* ctx, const EVP_MD* md, EVP_PKEY* key, const Message& data,
+bool SignOnePass(EVP_MD_CTX* ctx, const EVP_MD* md, EVP_PKEY* key, InputFile& data,
                  std::string& sign) {
   std::size_t sig_len = 0;
   if (EVP_DigestSignInit(ctx, nullptr, md, nullptr, key) != 1 ||
-      !data.Feed([ctx](const unsigned char* bytes, std::size_t count) {
+      !data.ForEachPiece([ctx](const unsigned char* bytes, std::size_t count) {
         return EVP_DigestSignUpdate(ctx, bytes, count) == 1;
       }) ||
       EVP_DigestSignFinal(ctx, nullptr, &sig_len) != 1) {
@@ -39,7 +39,7 @@ bool SignOnePass(EVP_MD_CTX* ctx, const EVP_MD* md, EVP_PKEY* key, const Message
 }  // namespace
 
 std::string SignData(const std::string& OpenSSLPath, const std::string& keyData,
-                     std::string& digestName, const Message& data,
+                     std::string& digestName, InputFile& data,
                      const std::string& password, const std::string& extension) {
   OPENSSL_init_crypto(OPENSSL_INIT_ADD_ALL_CIPHERS | OPENSSL_INIT_ADD_ALL_DIGESTS, nullptr);
   if (OSSL_PROVIDER_set_default_search_path(nullptr, OpenSSLPath.c_str()) != 1) {

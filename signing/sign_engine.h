@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "signing/message.h"
+#include "common/files.h"
 
 // Signs data with the private key in keyData (PEM text, or PKCS#12 bytes when
 // extension is "PFX", "pfx" or "Pfx") and returns the one-line record
@@ -14,5 +14,5 @@
 // on standard error for every failure outside the signing calls themselves.
 // The data is read only once the key is ready, as the library digests it.
 std::string SignData(const std::string& OpenSSLPath, const std::string& keyData,
-                     std::string& digestName, const Message& data,
+                     std::string& digestName, InputFile& data,
                      const std::string& password, const std::string& extension);

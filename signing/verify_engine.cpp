@@ -8,7 +8,7 @@
 #include "signing/default_provider.h"
 
 bool VerifySignature(const std::string& OpenSSLPath, const std::string& publicKeyPem,
-                     const std::string& digestName, const Message& data,
+                     const std::string& digestName, InputFile& data,
                      const std::string& signature) {
   OPENSSL_init_crypto(OPENSSL_INIT_ADD_ALL_CIPHERS | OPENSSL_INIT_ADD_ALL_DIGESTS, nullptr);
   // The set-up is not checked: whatever is missing shows in the final step.
@@ -29,7 +29,7 @@ bool VerifySignature(const std::string& OpenSSLPath, const std::string& publicKe
   EVP_DigestVerifyInit(context.get(), nullptr, digest, nullptr, key.get());
   // Every piece is handed on whatever the library says of the one before:
   // only the final step reports the outcome.
-  data.Feed([&context](const unsigned char* bytes, std::size_t count) {
+  data.ForEachPiece([&context](const unsigned char* bytes, std::size_t count) {
     EVP_DigestVerifyUpdate(context.get(), bytes, count);
     return true;
   });

@@ -3,12 +3,12 @@
 
 #include <string>
 
-#include "signing/message.h"
+#include "common/files.h"
 
 // Checks a raw signature over the data with a PEM public key and a digest
 // named for the library's lookup ("SHA256", "md_gost12_256"). Prints nothing;
 // true only when the library's final verification step reports success.
 // OpenSSLPath becomes the provider search path of the default library context.
 bool VerifySignature(const std::string& OpenSSLPath, const std::string& publicKeyPem,
-                     const std::string& digestName, const Message& data,
+                     const std::string& digestName, InputFile& data,
                      const std::string& signature);

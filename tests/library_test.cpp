@@ -2,12 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <type_traits>
 
 #include "cli/entry.h"
 #include "codec/myBase64.h"
 #include "platform/platform.h"
 #include "platform/posix/arguments.h"
 #include "platform/windows/command_line.h"
+#include "signing/sign_engine.h"
 #include "tests/support/test_support.h"
 
 TEST(Entry, ShortCommandLinesGetTheUsageOrTheCommandsOwnLinesAndUnknownWordsUncnownCommand) {
@@ -73,6 +75,14 @@ TEST(WindowsCommandLine, OnlyTheArgumentAtTheIndexTurnsToXsWhereTheRuntimeSplits
     EXPECT_EQ(line, hidden);
   }
 }
+
+// Two traps that must stay shut: a secret becomes a plain (never wiped) string only where
+// .value() is written out, and the engines read an open input file, never bytes that a
+// temporary passed in could hold.
+static_assert(!std::is_convertible_v<const SecretString&, const std::string&>);
+static_assert(!std::is_invocable_v<decltype(&SignData), const std::string&, const std::string&,
+                                   std::string&, std::string, const std::string&,
+                                   const std::string&>);
 
 TEST(Base64, EncodesWithPaddingDecodesSkippingBlanksAndRejectsOtherBytes) {
   for (const auto& [bytes, text] : {std::pair<std::string, std::string>{"", ""}, {"a", "YQ=="},
