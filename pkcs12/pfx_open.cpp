@@ -22,11 +22,13 @@ std::string RefusedCount(const ASN1_INTEGER* count) {
   return rounds >= 0 && rounds <= kMaxIterations ? "" : std::to_string(rounds);
 }
 
-// The count of a password-based encryption's key derivation: PBKDF2's inside PBES2, the
-// single parameter block's of the older schemes. Other derivations (scrypt has no count), and
-// parameters of another shape, are left to the library.
+// The count of a password-based algorithm's key derivation: PBKDF2's inside PBES2 and
+// inside PBMAC1 (a MAC of the same two parts, newer libraries' choice), the single parameter
+// block's of the older schemes. Other derivations (scrypt has no count), and parameters of
+// another shape, are left to the library.
 std::string RefusedDerivation(const X509_ALGOR* algorithm) {
-  if (OBJ_obj2nid(algorithm->algorithm) != NID_pbes2) {
+  const int scheme = OBJ_obj2nid(algorithm->algorithm);
+  if (scheme != NID_pbes2 && scheme != NID_pbmac1) {
     const PbeParamPtr pbe(static_cast<PBEPARAM*>(
         ASN1_TYPE_unpack_sequence(ASN1_ITEM_rptr(PBEPARAM), algorithm->parameter)));
     return pbe ? RefusedCount(pbe->iter) : "";
@@ -76,13 +78,15 @@ std::string RefusedInSafe(PKCS7* safe, const char* password) {
 }
 
 // The first count above the ceiling in the order the library would derive keys with them:
-// the MAC's, then each safe's and its bags'. A file the library cannot read this far is left
+// the MAC's (either field), then each safe's and its bags'. A file the library cannot read this far is left
 // to it; what fails here is taken off the error queue, whose first entry the parse reports.
 std::string RefusedIterationCount(const PKCS12* pkcs12, const char* password) {
+  const X509_ALGOR* macAlgorithm = nullptr;
   const ASN1_INTEGER* macCount = nullptr;
-  PKCS12_get0_mac(nullptr, nullptr, nullptr, &macCount, pkcs12);
+  PKCS12_get0_mac(nullptr, &macAlgorithm, nullptr, &macCount, pkcs12);
   ERR_set_mark();
   std::string refused = RefusedCount(macCount);
+  if (refused.empty() && macAlgorithm != nullptr) refused = RefusedDerivation(macAlgorithm);
   const Pkcs7StackPtr safes(PKCS12_unpack_authsafes(pkcs12));
   for (int i = 0; refused.empty() && i < sk_PKCS7_num(safes.get()); ++i) {
     refused = RefusedInSafe(sk_PKCS7_value(safes.get(), i), password);
