@@ -78,8 +78,9 @@ std::string RefusedInSafe(PKCS7* safe, const char* password) {
 }
 
 // The first count above the ceiling in the order the library would derive keys with them:
-// the MAC's (either field), then each safe's and its bags'. A file the library cannot read this far is left
-// to it; what fails here is taken off the error queue, whose first entry the parse reports.
+// the MAC's (either field), then each safe's and its bags'. A file the library cannot read
+// this far is left to it; what fails here is taken off the error queue, whose first entry
+// the parse reports.
 std::string RefusedIterationCount(const PKCS12* pkcs12, const char* password) {
   const X509_ALGOR* macAlgorithm = nullptr;
   const ASN1_INTEGER* macCount = nullptr;
