@@ -30,6 +30,10 @@ inline void FreeX509Stack(STACK_OF(X509)* stack) { sk_X509_pop_free(stack, X509_
 inline void FreeExtensionStack(STACK_OF(X509_EXTENSION)* stack) {
   sk_X509_EXTENSION_pop_free(stack, X509_EXTENSION_free);
 }
+inline void FreePkcs7Stack(STACK_OF(PKCS7)* stack) { sk_PKCS7_pop_free(stack, PKCS7_free); }
+inline void FreeSafeBagStack(STACK_OF(PKCS12_SAFEBAG)* stack) {
+  sk_PKCS12_SAFEBAG_pop_free(stack, PKCS12_SAFEBAG_free);
+}
 
 using BioPtr = std::unique_ptr<BIO, FreeWith<BIO_free_all>>;
 using BignumPtr = std::unique_ptr<BIGNUM, FreeWith<BN_free>>;
@@ -37,10 +41,15 @@ using ExtensionStackPtr = std::unique_ptr<STACK_OF(X509_EXTENSION), FreeWith<Fre
 using LibCtxPtr = std::unique_ptr<OSSL_LIB_CTX, FreeWith<OSSL_LIB_CTX_free>>;
 using MdCtxPtr = std::unique_ptr<EVP_MD_CTX, FreeWith<EVP_MD_CTX_free>>;
 using OpenSslTextPtr = std::unique_ptr<char, FreeWith<FreeOpenSslText>>;
+using Pbe2ParamPtr = std::unique_ptr<PBE2PARAM, FreeWith<PBE2PARAM_free>>;
+using PbeParamPtr = std::unique_ptr<PBEPARAM, FreeWith<PBEPARAM_free>>;
+using Pbkdf2ParamPtr = std::unique_ptr<PBKDF2PARAM, FreeWith<PBKDF2PARAM_free>>;
 using Pkcs12Ptr = std::unique_ptr<PKCS12, FreeWith<PKCS12_free>>;
+using Pkcs7StackPtr = std::unique_ptr<STACK_OF(PKCS7), FreeWith<FreePkcs7Stack>>;
 using PkeyCtxPtr = std::unique_ptr<EVP_PKEY_CTX, FreeWith<EVP_PKEY_CTX_free>>;
 using PkeyPtr = std::unique_ptr<EVP_PKEY, FreeWith<EVP_PKEY_free>>;
 using ProviderPtr = std::unique_ptr<OSSL_PROVIDER, FreeWith<UnloadProvider>>;
+using SafeBagStackPtr = std::unique_ptr<STACK_OF(PKCS12_SAFEBAG), FreeWith<FreeSafeBagStack>>;
 using X509NamePtr = std::unique_ptr<X509_NAME, FreeWith<X509_NAME_free>>;
 using X509Ptr = std::unique_ptr<X509, FreeWith<X509_free>>;
 using X509ReqPtr = std::unique_ptr<X509_REQ, FreeWith<X509_REQ_free>>;

@@ -34,6 +34,22 @@ struct Inputs {
 // which turns the owner's entry into user and group bits, no bits for others nor group writing.
 unsigned OthersMayRead() { return ToolIsWindows() ? 0027u : 07177u; }
 
+// The PKCS#12 file openssl made with its iteration counts of 2048, each after an 8-byte salt
+// (the first the encrypted safe's, the next the key's, the last the MAC's), with the nth count
+// replaced by a longer one: its salt gives up the bytes, so no length around it changes.
+std::string WithCount(const Inputs& in, int nth, const std::string& count) {
+  std::string der = ReadBytes(in.pfx);
+  std::size_t at = std::string::npos;  // the first search starts at npos + 1, which is 0
+  while (nth-- >= 0) at = der.find(std::string("\x02\x02\x08\x00", 4), at + 1);
+  const std::size_t salt = 10 - count.size();
+  return der.replace(at - 10, 14, std::string{'\x04', static_cast<char>(salt)} +
+                                      der.substr(at - 8, salt) + "\x02" +
+                                      static_cast<char>(count.size()) + count);
+}
+std::string TooManyRounds(const std::string& count) {
+  return "Error parsing PFX file: iteration count " + count + " exceeds 10000000\n";
+}
+
 }  // namespace
 
 TEST(GenKeys, BothKindsWriteOwnerOnlyPkcs8KeysAndEachFailureIsReported) {
@@ -102,6 +118,7 @@ TEST(SignCommand, PemAndPkcs12KeysSignAnyBytesAndEachFailurePrintsItsLines) {
   WriteBytes(in.dir / "pem.pfx", ReadBytes(in.rsa.privateKey));
   WriteBytes(in.dir / ".pfx", ReadBytes(in.pfx));
   WriteBytes(in.dir / "record", std::string(2000, 'L'));  // older and longer than a record
+  WriteBytes(in.dir / "mac.pfx", WithCount(in, 2, "\x7F\xFF\xFF\xFF"));
   const auto out = [](const std::string& keyFile, const Algorithm& alg, const std::string& end) {
     return "Private key path is " + keyFile + "\n" + alg.line + end;
   };
@@ -129,6 +146,9 @@ TEST(SignCommand, PemAndPkcs12KeysSignAnyBytesAndEachFailurePrintsItsLines) {
        "Error reading PFX file.\n" + noKey, in.here},
       {{"sign", "SHA256", "rsa.pfx", "data", "", "wrong"}, out("rsa.pfx", kRsa, error),
        "Error parsing PFX file: error:*\n" + noKey, in.here},
+      // A count that would keep the library busy for minutes is refused at once.
+      {{"sign", "SHA256", "mac.pfx", "data", "", "pw"}, out("mac.pfx", kRsa, error),
+       TooManyRounds("2147483647") + noKey, in.here},
       // An RSA key does not suit the GOST digest: the signing calls fail without a word.
       {{"sign", "GOST", key, "data"}, out(key, kGost, error), "", in.here},
       // A missing input file is signed as empty data.
@@ -155,6 +175,9 @@ TEST(VerifyCommand, OpensslSignaturesVerifyPkcs12FilesReportTheirCertificateOthe
   MakePkcs12(in.dir, in.rsa.privateKey, in.cert, "", "k.pfxold");
   WriteBytes(in.dir / "public.pfx", ReadBytes(in.rsa.publicKey));
   WriteBytes(in.dir / "k.pFx", ReadBytes(in.rsa.publicKey));
+  // Negative counts wrap round to huge ones in the library; beyond 64 bits it reads them as -1.
+  WriteBytes(in.dir / "safe.pfx", WithCount(in, 0, "\xFF\x7F\xFF\xFF\xFF"));
+  WriteBytes(in.dir / "key.pfx", WithCount(in, 1, std::string("\x01\0\0\0\0\0\0\0\0", 9)));
   // The report: the names in one-line form, and the end date as openssl shows it.
   const std::string end = RunOpensslOrThrow({"x509", "-in", in.cert, "-noout", "-enddate"});
   const std::string report = "PFX is used\nSubject Name: /O=TRIL Test/CN=Leaf\nIssuer Name: "
@@ -178,6 +201,8 @@ TEST(VerifyCommand, OpensslSignaturesVerifyPkcs12FilesReportTheirCertificateOthe
        kUnreadable + kUnreadable, in.here},
       verify("rsa.pfx", "sig", noCert, "Error parsing PFX file: error:*\n", "wrong"),
       verify("public.pfx", "sig", noCert, "Error reading PFX file.\n"),
+      verify("safe.pfx", "sig", noCert, TooManyRounds("-2147483649")),
+      verify("key.pfx", "sig", noCert, TooManyRounds("-1")),
       verify("no.pfx", "sig", noCert, kUnreadable + "Error reading PFX file.\n"),
       verify("bare.pfx", "sig", noCert),
       verify("no.pem", "sig", "Error get public key\n", kUnreadable),
