@@ -9,7 +9,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-all_targets=(base64_decode pem_to_key pfx_to_certificate pfx_to_private_key subject_to_csr)
+# Every fuzz/*.cpp but the shared support is a target (fuzz/CMakeLists.txt).
+mapfile -t all_targets < <(cd fuzz && ls ./*.cpp | sed 's|^\./||; s|\.cpp$||' | grep -vx fuzz_support)
 if [ $# -lt 1 ] || ! [[ $1 =~ ^[1-9][0-9]*$ ]]; then
   echo "usage: $0 SECONDS [target...]   targets: ${all_targets[*]}" >&2
   exit 2

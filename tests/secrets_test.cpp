@@ -73,14 +73,15 @@ TEST(Secrets, PasswordsLeaveTheCommandLineAndNoSecretStaysInFreedMemory) {
       const std::string& inProcess = arg == fifo ? fed : arg;  // in this process: the file itself
       args.push_back(DecodeArgument(inProcess));
     }
-    // The command line of the waiting run, as any user reads it. Under Wine, /proc shows
-    // the loader's own, out of the program's reach; Windows processes read the one it changes.
+    // The command line of the waiting run, as any user reads it. Under a runner (Wine's
+    // loader, valgrind) /proc shows the runner's own, out of the program's reach; Windows
+    // processes read the one it changes.
     for (const auto& process : std::filesystem::directory_iterator("/proc")) {
       std::ifstream file(process.path() / "cmdline", std::ios::binary);
       const std::string text{std::istreambuf_iterator<char>(file), {}};
       if (Contains(text, fifo)) cmdline = text.substr(text.find('\0') + 1);
     }
-    EXPECT_TRUE(ToolIsWindows() || cmdline == shown) << cmdline;
+    EXPECT_TRUE(std::getenv("CSPTRIL_TOOL_RUNNER") != nullptr || cmdline == shown) << cmdline;
     close(writer);
     const RunResult result = run.get();
     std::filesystem::remove(fifo);
