@@ -69,8 +69,8 @@ TEST(GenKeys, BothKindsWriteOwnerOnlyPkcs8KeysAndEachFailureIsReported) {
   };
   WriteBytes(cwd / "rsa_private_key.pem", std::string(5000, 'x'));  // others could read it
   fs::permissions(cwd / "rsa_private_key.pem", fs::perms(0644));
-  // Configurations that switch the GOST engine on as well, and then ask for a provider that
-  // does not exist (once a crash), or for FIPS algorithms alone (no random numbers for GOST).
+  // Configurations that switch the GOST engine on as well, then ask for a provider that does
+  // not exist (GOST keeps its own), or for FIPS algorithms alone (GOST fails, without a crash).
   const std::string engine = "openssl_conf=i\n[i]\nengines=e\n[e]\ngost=g\n[g]\n"
                              "default_algorithms=ALL\n[i]\n";
   WriteBytes(dir / "provider.cnf", engine + "providers=p\n[p]\nnone=n\n[n]\nactivate=1\n");
