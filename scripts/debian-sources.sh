@@ -70,8 +70,15 @@ debian_source_version() {
     c && $1 == s && $3 == t { print v; exit }'
 }
 
+# The source index's paragraph of PACKAGE at VERSION.
+debian_showsrc() {
+  apt-cache "${debian_apt[@]}" showsrc "$1" 2>/dev/null | awk -v v="Version: $2" '
+    BEGIN { RS = ""; FS = "\n" }
+    { for (i = 1; i <= NF; i++) if ($i == v) { print; exit } }'
+}
+
 debian_orig_tarball() {
-  apt-cache "${debian_apt[@]}" showsrc "$1=$2" 2>/dev/null | awk -v p="$1" '
+  debian_showsrc "$1" "$2" | awk -v p="$1" '
     /^Checksums-Sha256:/ { c = 1; next } /^[^ ]/ { c = 0 }
     c && ($3 ~ "^" p "_[^_]*\\.orig\\.tar\\." || $3 ~ "^" p "_[^-_]*\\.tar\\.") &&
       $3 !~ /\.asc$/ { print $3, $1; exit }'
@@ -91,8 +98,7 @@ debian_copyright() {
     tar -xOf "$src/${package}_${version#*:}".debian.tar.* debian/copyright > "$out"
     return
   fi
-  binary="$(apt-cache "${debian_apt[@]}" showsrc "$package=$version" |
-            sed -nE 's/^Binary: ([^ ,]+).*/\1/p' | head -n1)"
+  binary="$(debian_showsrc "$package" "$version" | sed -nE 's/^Binary: ([^ ,]+).*/\1/p')"
   [ -n "$binary" ] && (cd "$src" && apt-get -qq download "$binary" >&2) || {
     printf 'No Debian copyright file found for %s %s.\n' "$package" "$version" >&2; return 1; }
   deb="$(ls "$src/${binary}"_*.deb)"
@@ -124,15 +130,19 @@ debian_linked_parts() {
 # The components.tsv row (see build-windows-deps.sh) of what the installed
 # binary PACKAGE supplies, as component NAME; its copyright file is copied
 # into FOLDER. A package that embeds another source (Built-Using, as the
-# cross-compiler's runtime embeds GCC's) is described by that source.
+# cross-compiler's runtime embeds GCC's) is described by that source. Its
+# upstream tarball is "-" when the source index no longer lists that version.
 debian_installed_row() {
   local name=$1 package=$2 folder=$3 source version built tarball sha256 upstream
   read -r source version <<<"$(dpkg-query -W -f='${source:Package} ${source:Version}' "$package")"
   built="$(dpkg-query -W -f='${Built-Using}' "$package" | sed -nE 's/^([^ ,]+) \(= ([^)]+)\).*/\1 \2/p')"
   [ -z "$built" ] || read -r source version <<<"$built"
   read -r tarball sha256 <<<"$(debian_orig_tarball "$source" "$version")"
-  [ -n "${tarball:-}" ] || {
-    printf "Debian's source index has no %s %s (for %s).\n" "$source" "$version" "$package" >&2; return 1; }
+  if [ -z "${tarball:-}" ]; then  # an installed version that the archive has replaced since
+    printf "Note: Debian's source index no longer lists %s %s (of %s): no source checksum for it.\n" \
+      "$source" "$version" "$package" >&2
+    tarball=- sha256=-
+  fi
   cp "/usr/share/doc/$package/copyright" "$folder/$name-copyright.txt"
   upstream="${version#*:}"
   printf '%s\t%s\t%s %s\t%s\t%s\t%s\t%s\n' "$name" "${upstream%-*}" "$source" "$version" \

@@ -117,26 +117,32 @@ def main(artifact, components_tsv, copyright_dir, project_copyright, version, ou
         with open(os.path.join(copyright_dir, copyright_file), encoding="utf-8") as f:
             found = licences(f.read(), parts.split())
         source, source_version = debian_source.split()
-        components.append({
+        component = {
             "type": "library",
             "bom-ref": name,
             "name": name,
             "version": comp_version,
             "licenses": [{"expression": expression(found)}],
             "purl": "pkg:deb/debian/%s@%s?arch=source" % (source, source_version),
-            "externalReferences": [{
-                "type": "distribution",
-                "url": tarball,
-                "comment": "upstream source it was built from, as in Debian's source package "
-                           "%s %s" % (source, source_version),
-                "hashes": [{"alg": "SHA-256", "content": tarball_sha256}],
-            }],
             "properties": [
                 {"name": "debian:source", "value": debian_source},
                 {"name": "debian:copyright", "value": copyright_file},
                 {"name": "debian:licenses", "value": "; ".join(sorted(set(found)))},
             ],
-        })
+        }
+        if tarball != "-":
+            component["externalReferences"] = [{
+                "type": "distribution",
+                "url": tarball,
+                "comment": "upstream source it was built from, as in Debian's source package "
+                           "%s %s" % (source, source_version),
+                "hashes": [{"alg": "SHA-256", "content": tarball_sha256}],
+            }]
+        else:
+            component["properties"].append(
+                {"name": "debian:source-tarball",
+                 "value": "no longer listed in Debian's source index where this was built"})
+        components.append(component)
     main_ref = os.path.basename(artifact)
     bom = {
         "bomFormat": "CycloneDX",
