@@ -41,7 +41,7 @@ pins=(
 # Everything that shapes the libraries is part of the cache key: these options,
 # the toolchain file and the recipe's revision (raise it when the steps below
 # change what they build).
-recipe_revision=2
+recipe_revision=3
 openssl_options=(mingw64 --cross-compile-prefix=${triplet}- CC=gcc-posix CXX=g++-posix
                  no-shared no-module no-tests)
 # The folders compiled into libcrypto are those of OpenSSL's own Windows builds
@@ -185,10 +185,10 @@ grep -q "OPENSSL_VERSION_STR \"$openssl_version\"" "$staging/include/openssl/ope
 record "$(cat "$work/openssl.record")" "$(debian_linked_parts openssl)"
 
 # --- GOST engine: its core libraries and a statically linked engine ----------
-engine_version="$(fetch engine libengine-gost-openssl)"
+engine_version="$(fetch gost-engine libengine-gost-openssl)"
 log "Building the GOST engine $engine_version..."
 (
-  cd "$work/engine"
+  cd "$work/gost-engine"
   path_map=("-ffile-prefix-map=$PWD=gost-engine-$engine_version" "-ffile-prefix-map=$staging=openssl")
   cmake -S . -B build -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$source_root/cmake/mingw-w64-x86_64.cmake" \
@@ -207,7 +207,7 @@ log "Building the GOST engine $engine_version..."
 ) > "$work/engine.log" 2>&1 || { tail -n 40 "$work/engine.log" >&2; exit 1; }
 
 # The engine's parts are the files compiled into its libraries.
-record "$(cat "$work/engine.record")" "$(cd "$work/engine/build/CMakeFiles" &&
+record "$(cat "$work/gost-engine.record")" "$(cd "$work/gost-engine/build/CMakeFiles" &&
   find gost_core.dir gost_err.dir -name '*.c.obj' -printf '%f\n' | sed 's/\.obj$//' | sort |
   tr '\n' ' ')gost_eng.c"
 
@@ -225,7 +225,7 @@ done
 
 # --- Licence texts, shipped with the executable -------------------------------
 cp "$work/openssl/LICENSE.txt" "$staging/licenses/OpenSSL-LICENSE.txt"
-cp "$work/engine/LICENSE" "$staging/licenses/GOST-engine-LICENSE.txt"
+cp "$work/gost-engine/LICENSE" "$staging/licenses/GOST-engine-LICENSE.txt"
 touch "$staging/.complete"
 rm -rf "$prefix"
 mv "$staging" "$prefix"

@@ -105,11 +105,11 @@ build_release() {
   (cd "$stage" && find "$zip_name" -type f | sort | zip -X -D -q -9 "$out/$zip_name.zip" -@)
 
   # The bills of materials, from the records of what each build linked.
-  python3 scripts/sbom.py "$out/cspTRIL.exe" "$prefix/components.tsv" "$prefix/licenses" \
-    packaging/debian/copyright "$version" "$out/cspTRIL.exe.cdx.json"
+  python3 "$src/scripts/sbom.py" "$out/cspTRIL.exe" "$prefix/components.tsv" "$prefix/licenses" \
+    "$src/packaging/debian/copyright" "$version" "$out/cspTRIL.exe.cdx.json"
   deb_components "$out/$deb" "$src/deb-components"
-  python3 scripts/sbom.py "$out/$deb" "$src/deb-components/components.tsv" \
-    "$src/deb-components" packaging/debian/copyright "$version" "$out/$deb.cdx.json"
+  python3 "$src/scripts/sbom.py" "$out/$deb" "$src/deb-components/components.tsv" \
+    "$src/deb-components" "$src/packaging/debian/copyright" "$version" "$out/$deb.cdx.json"
 
   # winget: the ZIP as a portable program, its address and hash.
   digest="$(sha256sum "$out/$zip_name.zip" | cut -d' ' -f1)"
@@ -233,7 +233,7 @@ inspect="$work/inspect"
 mkdir -p "$inspect/zip" "$inspect/deb"
 unzip -q "$dist"/*.zip -d "$inspect/zip"
 dpkg-deb -x "$dist"/*.deb "$inspect/deb"
-folders=("$work" "$root" cspTRIL-windows-deps "$work/first" "$work/second" "/tmp/")
+folders=("$work" "$root" cspTRIL-windows-deps)
 count() { strings -a "$1" | grep -c -F "${folders[@]/#/-e}" || true; }
 printf '%s: %s\n' "cspTRIL.exe" "$(count "$dist/cspTRIL.exe")" \
   "Linux /usr/bin/cspTRIL" "$(count "$inspect/deb/usr/bin/cspTRIL")" \
@@ -243,7 +243,7 @@ printf '%s: %s\n' "cspTRIL.exe" "$(count "$dist/cspTRIL.exe")" \
 
 log "The bills of materials against what was built"
 openssl_in_exe="$(strings -a "$dist/cspTRIL.exe" | grep -x '3\.[0-9]*\.[0-9]*' | sort -u)"
-python3 - "$dist/cspTRIL.exe.cdx.json" "$openssl_in_exe" scripts/build-windows-deps.sh <<'EOF'
+python3 - "$dist/cspTRIL.exe.cdx.json" "$openssl_in_exe" "$work/first/cspTRIL/scripts/build-windows-deps.sh" <<'EOF'
 import json, re, sys
 bom = json.load(open(sys.argv[1]))
 linked = {c["name"]: c for c in bom["components"]}
