@@ -41,7 +41,7 @@ pins=(
 # Everything that shapes the libraries is part of the cache key: these options,
 # the toolchain file and the recipe's revision (raise it when the steps below
 # change what they build).
-recipe_revision=3
+recipe_revision=4
 openssl_options=(mingw64 --cross-compile-prefix=${triplet}- CC=gcc-posix CXX=g++-posix
                  no-shared no-module no-tests)
 # The folders compiled into libcrypto are those of OpenSSL's own Windows builds
@@ -173,6 +173,10 @@ openssl_version="$(fetch openssl openssl)"
 log "Building OpenSSL $openssl_version (static, MinGW-w64); a few minutes..."
 (
   cd "$work/openssl"
+  # libcrypto records when it was built (OpenSSL_version): that is the time of
+  # OpenSSL's release, whenever and by whom the cache entry is made.
+  SOURCE_DATE_EPOCH="$(stat -c %Y VERSION.dat)"
+  export SOURCE_DATE_EPOCH
   ./Configure "${openssl_options[@]}" --prefix="$staging" --libdir=lib
   # The file name map goes in CPPFLAGS, which the compiler gets but the
   # compiler line that libcrypto records (OpenSSL_version) leaves out.

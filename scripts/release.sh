@@ -32,14 +32,15 @@ cd "$(dirname "$0")/.."
 root="$PWD"
 started=$SECONDS
 export LC_ALL=C TZ=UTC
-SOURCE_DATE_EPOCH="$(git log -1 --format=%ct)"
+commit="$(git rev-parse HEAD)"
+SOURCE_DATE_EPOCH="$(git log -1 --format=%ct "$commit")"
 export SOURCE_DATE_EPOCH
 builds="${CSPTRIL_RELEASE_BUILDS:-2}"
 log() { printf '== %s\n' "$*" >&2; }
 fail() { printf 'release: %s\n' "$*" >&2; exit 1; }
 
 bash scripts/install-release-deps.sh > /dev/null
-git diff --quiet HEAD -- || log "Uncommitted changes are left out: the release is built from $(git rev-parse --short HEAD)."
+git diff --quiet "$commit" -- || log "Uncommitted changes are left out: the release is built from ${commit:0:7}."
 
 work="$(mktemp -d /tmp/cspTRIL-release.XXXXXX)"
 trap 'rm -rf "$work"' EXIT
@@ -76,8 +77,8 @@ fi
 build_release() {
   local src=$1 cache=$2 out=$3 version zip_name deb exe stage top prefix digest url
   mkdir -p "$src" "$out"
-  git archive HEAD | tar -x -C "$src"
-  log "Building $(git rev-parse --short HEAD) in $src"
+  git archive "$commit" | tar -x -C "$src"
+  log "Building ${commit:0:7} in $src"
   (
     cd "$src"
     cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCSPTRIL_BUILD_TESTS=OFF > /dev/null
@@ -211,12 +212,14 @@ if [ "$builds" -ge 2 ]; then
   (cd "$work/dist-1" && find . -type f | sort) | while IFS= read -r file; do
     cmp "$work/dist-1/$file" "$work/dist-2/$file" || fail "the two builds differ in $file"
   done
+  echo "The two builds made the same $(find "$work/dist-1" -type f | wc -l) files, byte for byte."
   first_prefix="$(sed -n 's/^CSPTRIL_WINDOWS_DEPS:PATH=//p' "$work/first/cspTRIL/build-windows/CMakeCache.txt")"
   second_prefix="$(sed -n 's/^CSPTRIL_WINDOWS_DEPS:PATH=//p' "$work/second/another-checkout/build-windows/CMakeCache.txt")"
   for library in "$first_prefix"/lib/*.a; do
     cmp "$library" "$second_prefix/lib/$(basename "$library")" ||
       fail "the Windows dependencies built twice differ in $(basename "$library")"
   done
+  echo "The Windows dependencies built in $first_prefix and $second_prefix are the same bytes."
   sha256sum "$work"/dist-[12]/cspTRIL*.exe "$work"/dist-[12]/*.zip "$work"/dist-[12]/*.deb \
     "$work"/dist-[12]/SHA256SUMS | sed "s|$work/||"
 fi
