@@ -56,7 +56,7 @@ void PrintUsage() {
 void PrintBanner() {
   std::cout << "TRIL cryptography tool Version 1.0.0." << std::endl;
   std::cout << "Author: TRIL cryptography team <cryptography@tril.tj>" << std::endl;
-  std::cout << "Copyright (c) 2026 TRIL. All rights reserved." << std::endl;
+  std::cout << "Copyright (c) 2026 TRIL. Licensed under the Apache License 2.0." << std::endl;
 }
 
 }  // namespace

@@ -7,6 +7,12 @@ if(NOT EXISTS "${CSPTRIL_WINDOWS_DEPS}/lib/libcrypto.a")
                       "scripts/build-windows-deps.sh (no libcrypto.a in '${CSPTRIL_WINDOWS_DEPS}')")
 endif()
 
+# Every compiler and linker run holds the prefix while it reads it, so that a
+# build elsewhere that prunes the cache leaves it alone.
+set(CMAKE_CXX_COMPILER_LAUNCHER
+    sh "${CMAKE_SOURCE_DIR}/scripts/use-windows-deps.sh" "${CSPTRIL_WINDOWS_DEPS}")
+set(CMAKE_CXX_LINKER_LAUNCHER ${CMAKE_CXX_COMPILER_LAUNCHER})
+
 add_library(OpenSSL::Crypto STATIC IMPORTED)
 set_target_properties(OpenSSL::Crypto PROPERTIES
   IMPORTED_LOCATION "${CSPTRIL_WINDOWS_DEPS}/lib/libcrypto.a"
@@ -38,28 +44,34 @@ function(csptril_windows_executable target)
   target_sources(${target} PRIVATE $<TARGET_OBJECTS:cspTRIL_resources>)
   target_link_libraries(${target} PRIVATE cspTRIL::gost_engine)
   # wmain is the entry; everything, the C++ runtime included, is linked in,
-  # so the program needs no DLL beyond the system's own.
-  target_link_options(${target} PRIVATE -municode -static)
+  # so the program needs no DLL beyond the system's own. The PE header's time
+  # stamp stays zero: two builds of one commit are identical.
+  target_link_options(${target} PRIVATE -municode -static -Wl,--no-insert-timestamp)
 endfunction()
 
 # What the ZIP holds, all at its top: the program, texts for Windows readers
-# (CR LF line ends) and the licences of what is linked in.
+# (CR LF line ends), the program's licence and the licences of what is linked
+# in (the upstream licence texts and the Debian copyright files).
 function(csptril_windows_package)
   set(CSPTRIL_TEXTS "${CMAKE_BINARY_DIR}/texts")
+  set(CSPTRIL_TEXT_FILES
+      "${CSPTRIL_TEXTS}/README.txt" "${CSPTRIL_TEXTS}/cspTRIL-manual.txt" "${CSPTRIL_TEXTS}/LICENSE.txt")
   add_custom_command(
-    OUTPUT "${CSPTRIL_TEXTS}/README.txt" "${CSPTRIL_TEXTS}/cspTRIL-manual.txt"
+    OUTPUT ${CSPTRIL_TEXT_FILES}
     COMMAND "${CMAKE_COMMAND}" -E make_directory "${CSPTRIL_TEXTS}"
     COMMAND sh -c "sed 's/$/\\r/' \"$1\" > \"$2\"" sh
             "${CMAKE_SOURCE_DIR}/docs/README-windows.txt" "${CSPTRIL_TEXTS}/README.txt"
     COMMAND sh -c "groff -t -man -Tutf8 -P -cbou \"$1\" | sed 's/$/\\r/' > \"$2\"" sh
             "${CMAKE_SOURCE_DIR}/docs/cspTRIL.1" "${CSPTRIL_TEXTS}/cspTRIL-manual.txt"
+    COMMAND sh -c "sed 's/$/\\r/' \"$1\" > \"$2\"" sh
+            "${CMAKE_SOURCE_DIR}/LICENSE" "${CSPTRIL_TEXTS}/LICENSE.txt"
     DEPENDS "${CMAKE_SOURCE_DIR}/docs/README-windows.txt" "${CMAKE_SOURCE_DIR}/docs/cspTRIL.1"
+            "${CMAKE_SOURCE_DIR}/LICENSE"
     VERBATIM)
-  add_custom_target(cspTRIL_texts ALL
-    DEPENDS "${CSPTRIL_TEXTS}/README.txt" "${CSPTRIL_TEXTS}/cspTRIL-manual.txt")
+  add_custom_target(cspTRIL_texts ALL DEPENDS ${CSPTRIL_TEXT_FILES})
 
   install(TARGETS cspTRIL RUNTIME DESTINATION .)
-  install(FILES "${CSPTRIL_TEXTS}/README.txt" "${CSPTRIL_TEXTS}/cspTRIL-manual.txt" DESTINATION .)
+  install(FILES ${CSPTRIL_TEXT_FILES} DESTINATION .)
   install(DIRECTORY "${CSPTRIL_WINDOWS_DEPS}/licenses/" DESTINATION licenses)
 
   set(CPACK_GENERATOR ZIP)

@@ -6,11 +6,15 @@
 # (default /var/cache/cspTRIL-windows-deps), in a folder named after the
 # tarballs' checksums, the compiler's version and this recipe: when that folder
 # exists the build is skipped. The prefix's path is the last line printed on
-# standard output; everything else goes to standard error.
+# standard output; everything else goes to standard error. The cache keeps the
+# CSPTRIL_WINDOWS_DEPS_KEEP (default 3) most recently used prefixes and removes
+# the others, except one that a build is reading at that moment
+# (scripts/use-windows-deps.sh holds it).
 #
 # The tarballs come through apt. Source indices are read with a private apt
-# configuration (a deb-src copy of the machine's own entries, in a temporary
-# folder), so the machine's apt sources and lists are never changed.
+# configuration (a deb-src copy of the machine's own entries, plus the same
+# archive's entries for a pinned tarball's other suite, in a temporary folder),
+# so the machine's apt sources and lists are never changed.
 # The whole script is one block, read before it runs: editing the file while
 # a build is under way cannot change what that build does.
 {
@@ -21,124 +25,215 @@ export LC_ALL=C
 here="$(cd "$(dirname "$0")" && pwd)"
 source_root="$(dirname "$here")"
 cache_root="${CSPTRIL_WINDOWS_DEPS_CACHE:-/var/cache/cspTRIL-windows-deps}"
+keep="${CSPTRIL_WINDOWS_DEPS_KEEP:-3}"
 triplet=x86_64-w64-mingw32
 jobs="$(nproc)"
+
+# The tarballs built, pinned: Debian source package, the suite whose source
+# index lists it, the upstream tarball and its SHA-256. OpenSSL is the 3.5
+# long-term-support line, which Debian 13 carries; the GOST engine is Debian
+# 12's. To move a pin, see "Moving a pinned tarball" in README.md.
+pins=(
+  "openssl trixie openssl_3.5.7.orig.tar.gz a8c0d28a529ca480f9f36cf5792e2cd21984552a3c8e4aa11a24aa31aeac98e8"
+  "libengine-gost-openssl bookworm libengine-gost-openssl_3.0.1.orig.tar.gz 54e103dc4a764d4f2d91632c0d93f216a8ef8671fe2609c9e8da21f2931be462"
+)
 
 # Everything that shapes the libraries is part of the cache key: these options,
 # the toolchain file and the recipe's revision (raise it when the steps below
 # change what they build).
-recipe_revision=1
+recipe_revision=4
 openssl_options=(mingw64 --cross-compile-prefix=${triplet}- CC=gcc-posix CXX=g++-posix
                  no-shared no-module no-tests)
+# The folders compiled into libcrypto are those of OpenSSL's own Windows builds
+# (folders only an administrator may create), never the build machine's. The
+# program loads nothing from them; they only must not name this machine.
+openssl_folders=("OPENSSLDIR=C:/Program Files/Common Files/SSL"
+                 "ENGINESDIR=C:/Program Files/OpenSSL/lib/engines-3"
+                 "MODULESDIR=C:/Program Files/OpenSSL/lib/ossl-modules")
 engine_definitions=(-DBUILDING_ENGINE_AS_LIBRARY -DL_ENDIAN -DHAVE_ADDCARRY_U64)
 engine_cache=(-DADDCARRY_U64=1 -DRELAXED_ALIGNMENT=1 -DOPENSSL_USE_STATIC_LIBS=TRUE
               -DOPENSSL_ENGINES_DIR=lib/engines-3 -DCMAKE_BUILD_TYPE=Release)
+# Source file names compiled in are mapped to "<project>-<version>/...", so the
+# libraries hold no build folder and two builds in two folders are identical.
+path_map_recipe="-ffile-prefix-map=SOURCE=NAME-VERSION -ffile-prefix-map=PREFIX=openssl"
 
 log() { printf '%s\n' "$*" >&2; }
+fail() { log "$@"; exit 1; }
 
 work="$(mktemp -d /tmp/cspTRIL-windows-deps.XXXXXX)"
 trap 'rm -rf "$work"' EXIT
-chmod 755 "$work"  # apt's download user writes the indices and tarballs here
+source "$here/debian-sources.sh"
 
 # --- Source indices through a private apt configuration ----------------------
-mkdir -p "$work/apt/sources.list.d" "$work/apt/lists/partial" "$work/src"
-# apt fetches as its own unprivileged user where there is one.
-if id _apt > /dev/null 2>&1; then chown _apt "$work/src"; fi
-if [ -f /etc/apt/sources.list ]; then
-  sed -nE 's/^[[:space:]]*deb[[:space:]]/deb-src /p' /etc/apt/sources.list > "$work/apt/sources.list"
-else
-  : > "$work/apt/sources.list"
-fi
-for entry in /etc/apt/sources.list.d/*.sources; do
-  [ -e "$entry" ] || continue
-  sed -E 's/^Types:.*/Types: deb-src/' "$entry" > "$work/apt/sources.list.d/$(basename "$entry")"
-done
-for entry in /etc/apt/sources.list.d/*.list; do
-  [ -e "$entry" ] || continue
-  sed -nE 's/^[[:space:]]*deb[[:space:]]/deb-src /p' "$entry" > "$work/apt/sources.list.d/$(basename "$entry")"
-done
-apt_options=(-o "Dir::Etc::SourceList=$work/apt/sources.list"
-             -o "Dir::Etc::SourceParts=$work/apt/sources.list.d"
-             -o "Dir::State::Lists=$work/apt/lists"
-             -o "Dir::Cache::pkgcache=" -o "Dir::Cache::srcpkgcache=")
 log "Reading Debian's source indices..."
-apt-get "${apt_options[@]}" -qq update >&2
-uris="$(cd "$work/src" && apt-get "${apt_options[@]}" source --print-uris --tar-only \
-          openssl libengine-gost-openssl 2>/dev/null | grep "^'")"
-tarball() { awk -v pkg="$1" '$2 ~ "^" pkg "_.*\\.orig\\.tar\\." { print $2 }' <<<"$uris"; }
-openssl_tarball="$(tarball openssl)"
-engine_tarball="$(tarball libengine-gost-openssl)"
-[ -n "$openssl_tarball" ] && [ -n "$engine_tarball" ] || {
-  log "The upstream tarballs of openssl and libengine-gost-openssl were not found."; exit 1; }
+suites=()
+for pin in "${pins[@]}"; do read -r _ suite _ _ <<<"$pin"; suites+=("$suite"); done
+debian_sources_init "$work" "${suites[@]}"
+moving_hint="The pins are at the top of scripts/build-windows-deps.sh; README.md (\"Moving a pinned tarball\") says how to move one."
+declare -A version_of
+for pin in "${pins[@]}"; do
+  read -r package suite tarball sha256 <<<"$pin"
+  version_of[$package]="$(debian_source_version "$package" "$tarball" "$sha256")"
+  [ -n "${version_of[$package]}" ] || fail \
+    "The pinned tarball $tarball (SHA-256 $sha256) is no longer in Debian's $suite source index." \
+    "$moving_hint"
+done
+
+# The compiler's runtime libraries that a static link puts into the program,
+# each with the Debian package that supplies it.
+runtime=("libstdc++ libstdc++.a" "libgcc libgcc.a" "mingw-w64-crt libmingwex.a"
+         "winpthreads libwinpthread.a")
+runtime_packages=()
+for piece in "${runtime[@]}"; do
+  read -r name library <<<"$piece"
+  file="$(readlink -f "$(${triplet}-g++-posix -print-file-name="$library")")"
+  package="$(dpkg-query -S "$file" | cut -d: -f1)"
+  runtime_packages+=("$name $package $(dpkg-query -W -f='${Version}' "$package")")
+done
 
 # --- Cache key ---------------------------------------------------------------
 compiler_version="$(${triplet}-gcc-posix --version | head -n1) / $(${triplet}-g++-posix --version | head -n1)"
 key="$( {
-  awk '{ print $2, $4 }' <<<"$uris" | sort
-  printf '%s\n' "$recipe_revision" "$compiler_version" "${openssl_options[*]}" \
-    "${engine_definitions[*]}" "${engine_cache[*]}"
+  printf '%s\n' "${pins[@]}" "${runtime_packages[@]}" "$recipe_revision" "$compiler_version" \
+    "${openssl_options[*]}" \
+    "${openssl_folders[@]}" "${engine_definitions[*]}" "${engine_cache[*]}" "$path_map_recipe"
   cat "$source_root/cmake/mingw-w64-x86_64.cmake"
 } | sha256sum | cut -c1-16)"
 prefix="$cache_root/$key"
+
+# Keeps the $keep most recently used prefixes (this one among them) and removes
+# the rest, each only when no build holds it (use-windows-deps.sh holds a shared
+# lock on .complete while a step reads the prefix). Runs under the cache lock,
+# so a staging folder left here is one that an interrupted build left behind.
+prune_cache() {
+  local entry kept=1
+  rm -rf "$cache_root"/.staging-*
+  while IFS= read -r entry; do
+    entry="$(dirname "$entry")"
+    [ "$entry" != "$prefix" ] || continue
+    if [ "$kept" -lt "$keep" ]; then kept=$((kept + 1)); continue; fi
+    if (exec 8<"$entry/.complete" && flock -x -n 8 && rm -rf "$entry"); then
+      log "Pruned the Windows dependencies in $entry (not among the $keep last used)"
+    else
+      log "Kept $entry: a build is using it"
+    fi
+  done < <(ls -1dt "$cache_root"/*/.complete 2>/dev/null)
+}
 
 mkdir -p "$cache_root"
 exec 9>"$cache_root/.lock"
 flock 9  # one build at a time; a second caller then finds the finished prefix
 if [ -f "$prefix/.complete" ]; then
+  touch "$prefix/.complete"
+  prune_cache
   log "Windows dependencies found in $prefix"
   printf '%s\n' "$prefix"
   exit 0
 fi
 
-log "Fetching $openssl_tarball and $engine_tarball..."
-(cd "$work/src" && apt-get "${apt_options[@]}" -qq source --download-only --tar-only \
-   openssl libengine-gost-openssl >&2)
-
 staging="$cache_root/.staging-$key"
 rm -rf "$staging"
-mkdir -p "$staging"
+mkdir -p "$staging/licenses"
+# What the program links from here, for its bill of materials: the component,
+# its version, the Debian source it comes from, that source's upstream tarball
+# and SHA-256, the Debian copyright file (in licenses/) and the parts of the
+# source built into the program (files or folders; "-": all of it).
+printf '# component\tversion\tdebian-source\ttarball\tsha256\tcopyright\tparts\n' \
+  > "$staging/components.tsv"
+record() { local IFS=$'\t'; printf '%s\n' "$*" >> "$staging/components.tsv"; }
+
+# Fetches, checks and unpacks one pinned tarball into $work/NAME, records it,
+# and prints its upstream version.
+fetch() {
+  local name=$1 package suite tarball sha256 pin version
+  for pin in "${pins[@]}"; do
+    read -r package suite tarball sha256 <<<"$pin"
+    [ "$package" = "$2" ] || continue
+    log "Fetching $tarball (Debian $suite, $package ${version_of[$package]})..."
+    debian_fetch_tarball "$package" "${version_of[$package]}" ||
+      fail "The pinned tarball $tarball could not be downloaded from Debian's $suite archive." \
+           "$moving_hint"
+    [ "$(sha256sum < "$work/src/$tarball" | cut -d' ' -f1)" = "$sha256" ] ||
+      fail "$tarball does not have the pinned SHA-256 $sha256." "$moving_hint"
+    mkdir -p "$work/$name"
+    tar -xf "$work/src/$tarball" -C "$work/$name" --strip-components=1
+    version="${tarball#"${package}_"}"
+    version="${version%.orig.tar.*}"
+    debian_copyright "$package" "${version_of[$package]}" "$staging/licenses/$name-copyright.txt"
+    printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$name" "$version" "$package ${version_of[$package]}" \
+      "$tarball" "$sha256" "$name-copyright.txt" > "$work/$name.record"
+    printf '%s\n' "$version"
+    return
+  done
+  fail "No pin for $2."
+}
 
 # --- OpenSSL: static libcrypto -----------------------------------------------
-log "Building OpenSSL (static, MinGW-w64); a few minutes..."
-mkdir -p "$work/openssl"
-tar -xf "$work/src/$openssl_tarball" -C "$work/openssl" --strip-components=1
+openssl_version="$(fetch openssl openssl)"
+log "Building OpenSSL $openssl_version (static, MinGW-w64); a few minutes..."
 (
   cd "$work/openssl"
+  # libcrypto records when it was built (OpenSSL_version): that is the time of
+  # OpenSSL's release, whenever and by whom the cache entry is made.
+  SOURCE_DATE_EPOCH="$(stat -c %Y VERSION.dat)"
+  export SOURCE_DATE_EPOCH
   ./Configure "${openssl_options[@]}" --prefix="$staging" --libdir=lib
-  make -j"$jobs" build_libs
-  make install_dev
+  # The file name map goes in CPPFLAGS, which the compiler gets but the
+  # compiler line that libcrypto records (OpenSSL_version) leaves out.
+  make=(make "${openssl_folders[@]}" "CPPFLAGS=-ffile-prefix-map=$PWD=openssl-$openssl_version")
+  "${make[@]}" -j"$jobs" build_libs
+  "${make[@]}" install_dev
 ) > "$work/openssl.log" 2>&1 || { tail -n 40 "$work/openssl.log" >&2; exit 1; }
+grep -q "OPENSSL_VERSION_STR \"$openssl_version\"" "$staging/include/openssl/opensslv.h" ||
+  fail "The OpenSSL headers built do not say version $openssl_version."
+record "$(cat "$work/openssl.record")" "$(debian_linked_parts openssl)"
 
 # --- GOST engine: its core libraries and a statically linked engine ----------
-log "Building the GOST engine..."
-mkdir -p "$work/engine"
-tar -xf "$work/src/$engine_tarball" -C "$work/engine" --strip-components=1
+engine_version="$(fetch gost-engine libengine-gost-openssl)"
+log "Building the GOST engine $engine_version..."
 (
-  cd "$work/engine"
+  cd "$work/gost-engine"
+  path_map=("-ffile-prefix-map=$PWD=gost-engine-$engine_version" "-ffile-prefix-map=$staging=openssl")
   cmake -S . -B build -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$source_root/cmake/mingw-w64-x86_64.cmake" \
     -DOPENSSL_ROOT_DIR="$staging" -DOPENSSL_INCLUDE_DIR="$staging/include" \
     -DLIB_EAY="$staging/lib/libcrypto.a" -DSSL_EAY="$staging/lib/libssl.a" \
-    "${engine_cache[@]}"
+    -DCMAKE_C_FLAGS="${path_map[*]}" "${engine_cache[@]}"
   cmake --build build --target gost_core gost_err -j"$jobs"
   # The engine's own build makes only a loadable module; compiled as a library
   # its entry point ENGINE_load_gost() registers it inside the executable.
   ${triplet}-gcc-posix -O2 -c gost_eng.c -I. -I"$staging/include" \
-    "${engine_definitions[@]}" -o build/gost_eng.o
+    "${engine_definitions[@]}" "${path_map[@]}" -o build/gost_eng.o
   ${triplet}-ar rcs build/libgost_engine.a build/gost_eng.o
   find build -name 'libgost_core.a' -o -name 'libgost_err.a' -o -name 'libgost_engine.a' |
     xargs -I{} cp {} "$staging/lib/"
   cp gost-engine.h "$staging/include/"
 ) > "$work/engine.log" 2>&1 || { tail -n 40 "$work/engine.log" >&2; exit 1; }
 
+# The engine's parts are the files compiled into its libraries.
+record "$(cat "$work/gost-engine.record")" "$(cd "$work/gost-engine/build/CMakeFiles" &&
+  find gost_core.dir gost_err.dir -name '*.c.obj' -printf '%f\n' | sed 's/\.obj$//' | sort |
+  tr '\n' ' ')gost_eng.c"
+
+# The compiler's runtime, as the installed packages supply it.
+for entry in "${runtime_packages[@]}"; do
+  read -r name package _ <<<"$entry"
+  debian_installed_row "$name" "$package" "$staging/licenses" >> "$staging/components.tsv"
+done
+
+# What is linked into the executable names no folder of this machine.
+for library in "$staging"/lib/*.a; do
+  ! grep -q -a -F -e "$work" -e "$cache_root" "$library" ||
+    fail "$(basename "$library") holds a build folder name."
+done
+
 # --- Licence texts, shipped with the executable -------------------------------
-mkdir -p "$staging/licenses"
 cp "$work/openssl/LICENSE.txt" "$staging/licenses/OpenSSL-LICENSE.txt"
-cp "$work/engine/LICENSE" "$staging/licenses/GOST-engine-LICENSE.txt"
-printf '%s\n' "$openssl_tarball" "$engine_tarball" > "$staging/sources.txt"
+cp "$work/gost-engine/LICENSE" "$staging/licenses/GOST-engine-LICENSE.txt"
 touch "$staging/.complete"
 rm -rf "$prefix"
 mv "$staging" "$prefix"
+prune_cache
 log "Windows dependencies built in $prefix"
 printf '%s\n' "$prefix"
 exit 0

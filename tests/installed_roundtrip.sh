@@ -18,7 +18,7 @@ else
   cmake --install "$build" --prefix "$work/stage" >/dev/null
 fi
 tool=$work/stage$prefix/bin/cspTRIL
-[ -f "$work/stage$prefix/share/man/man1/cspTRIL.1" ] || fail "no manual page"
+[ -f "$work/stage$prefix/share/man/man1/cspTRIL.1.gz" ] || fail "no manual page"
 "$tool" genkeys GOST "$work" | grep -qx 'Result :1' || fail "genkeys GOST"
 printf 'Payment order 42\r\n\0end' > "$work/doc"
 "$tool" sign GOST "$work/gost_private_key.pem" "$work/doc" |

@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 const std::string kBanner =
     "TRIL cryptography tool Version 1.0.0.\n"
     "Author: TRIL cryptography team <cryptography@tril.tj>\n"
-    "Copyright (c) 2026 TRIL. All rights reserved.\n";
+    "Copyright (c) 2026 TRIL. Licensed under the Apache License 2.0.\n";
 
 const Algorithm kRsa{"RSA", "SHA256", "-sha256", "RSA Sha256 sign algoritm\n", "RSA signature "};
 const Algorithm kGost{"GOST", "GOST", "-md_gost12_256", "Gost R 3411-2012 sign algoritm\n",
