@@ -13,11 +13,12 @@ shift $(($# < 2 ? $# : 2))
 [ -f "$exe" ] || { echo "no Windows build at $exe" >&2; exit 1; }
 # Every test path holds Cyrillic and Tajik letters; Wine takes the ANSI code page from
 # LANG, so the suite runs under 1251 (Russian, no Tajik letters) and under 1252.
-locale -a | grep -qix 'ru_RU.utf8' || localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
+locale -a | grep -qix 'ru_RU.utf8' ||
+  { echo "no ru_RU.UTF-8 locale: run scripts/install-windows-deps.sh first" >&2; exit 1; }
 
 # UTF-8 arguments reach the program intact only under a UTF-8 locale.
-export LANG=C.UTF-8 WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
 WINEPREFIX=$(mktemp -d /tmp/cspTRIL-wine.XXXXXX)
+export LANG=C.UTF-8 WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$WINEPREFIX"' EXIT
 wine wineboot --init >/dev/null 2>&1
 wineserver -w
