@@ -119,12 +119,8 @@ TEST(SignCommand, PemAndPkcs12KeysSignAnyBytesAndEachFailurePrintsItsLines) {
   WriteBytes(in.dir / ".pfx", ReadBytes(in.pfx));
   WriteBytes(in.dir / "record", std::string(2000, 'L'));  // older and longer than a record
   WriteBytes(in.dir / "mac.pfx", WithCount(in, 2, "\x7F\xFF\xFF\xFF"));
-  const auto out = [](const std::string& keyFile, const Algorithm& alg, const std::string& end) {
-    return "Private key path is " + keyFile + "\n" + alg.line + end;
-  };
-  const auto record = [](const Algorithm& alg, const std::string& serial) {
-    return alg.prefix + "{\"serial\":\"" + serial + "\",\"sign\":\"*\"}\n";
-  };
+  const auto out = SignOutput;
+  const auto record = RecordLine;
   const std::string error = "Signature is error\n";
   const RunResult run =
       ExpectRun({"sign", "SHA256", key, "data", "record", "", "x"},

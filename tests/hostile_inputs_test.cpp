@@ -39,10 +39,10 @@ TEST(HostileInputs, FoldersLongOrNonUtf8NamesAndUnwritableOutputsEndEachRunWithI
     return ToolRun{{"foo", "bar"}, "Uncnown command\n",
                    "Cannot load OpenSSL configuration " + path + ": " + why + "\n", {"", path}};
   };
-  const auto sign = [&](const std::string& keyFile, const std::string& end) {
-    return "Private key path is " + keyFile + "\n" + kRsa.line + end;
+  const auto sign = [](const std::string& keyFile, const std::string& end) {
+    return SignOutput(keyFile, kRsa, end);
   };
-  const std::string record = kRsa.prefix + "{\"serial\":\"\",\"sign\":\"*\"}\n";
+  const std::string record = RecordLine(kRsa);
   WriteBytes(data, "Payment order 42\n");
   RunOpensslOrThrow({"dgst", "-sha256", "-sign", key, "-out", dir / "sig", data});
   RunTool({"CSR", "SHA256", key, pub, "/CN=x", dir / "req"});

@@ -56,8 +56,8 @@ TEST(Interop, KeysRequestsPkcs12FilesAndSignaturesRoundTripWithOpenssl) {
     for (const auto& [key, word, serial] :
          {std::tuple{ours.privateKey, alg, ""}, {pfx, otherWord, "1234"}}) {
       const RunResult signing =
-          ExpectRun({"sign", word.word, key, doc, "", "pw"}, "Private key path is " + key + "\n" +
-                    word.line + word.prefix + "{\"serial\":\"" + serial + "\",\"sign\":\"*\"}\n");
+          ExpectRun({"sign", word.word, key, doc, "", "pw"},
+                    SignOutput(key, word, RecordLine(word, serial)));
       WriteBytes(sig, RawSignatureOf(signing.out));
       EXPECT_EQ(RunOpenssl({"dgst", alg.dgst, "-verify", ours.publicKey, "-signature", sig,
                             doc}).out, "Verified OK\n") << key;

@@ -115,6 +115,14 @@ bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
+std::string SignOutput(const std::string& keyFile, const Algorithm& alg, const std::string& end) {
+  return "Private key path is " + keyFile + "\n" + alg.line + end;
+}
+
+std::string RecordLine(const Algorithm& alg, const std::string& serial) {
+  return alg.prefix + "{\"serial\":\"" + serial + "\",\"sign\":\"*\"}\n";
+}
+
 std::string RawSignatureOf(const std::string& signOutput) {
   std::smatch sign;
   if (!std::regex_search(signOutput, sign, std::regex("\"sign\":\"([^\"]*)\"}\n"))) return "";

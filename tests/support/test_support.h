@@ -43,6 +43,11 @@ bool Contains(const std::string& text, const std::string& part);
 struct Algorithm { std::string kind, word, dgst, line, prefix; };
 extern const Algorithm kRsa, kGost;
 
+// What sign prints after the banner with this key file and word, then `end`; the line of a
+// record (the signature masked, as ExpectRun compares it) with this serial.
+std::string SignOutput(const std::string& keyFile, const Algorithm& alg, const std::string& end);
+std::string RecordLine(const Algorithm& alg, const std::string& serial = "");
+
 // The raw signature inside the record that a sign run printed, decoded by openssl.
 std::string RawSignatureOf(const std::string& signOutput);
 
