@@ -12,7 +12,9 @@ std::string TemporaryName() {
   static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
   std::random_device random;
   std::string name = ".cspTRIL-XXXXXX.tmp";
-  for (std::size_t i = 9; i < 15; ++i) name[i] = kLetters[random() % (sizeof kLetters - 1)];
+  for (char& letter : name) {
+    if (letter == 'X') letter = kLetters[random() % (sizeof kLetters - 1)];
+  }
   return name;
 }
 

@@ -12,7 +12,7 @@ void WipeString(std::string& text);
 void WipeWideText(wchar_t* text);
 
 // Owns a password or private key text and wipes it when it goes, on every
-// path. Not copyable: a copy would be one more buffer to wipe. A string that
+// path. Only movable (a copy would be one more buffer to wipe). A string that
 // grows past its capacity moves to a new buffer and leaves the old one behind
 // unwiped, so fill the value at its final size (reserve first, or write into
 // a buffer already sized) rather than by appending.
@@ -22,10 +22,7 @@ class SecretString {
   // Takes over the buffer of value and wipes what the moved-from string still
   // holds (a short value lives inside the string object and is copied).
   explicit SecretString(std::string&& value);
-  SecretString(SecretString&& other) noexcept;
-  SecretString(const SecretString&) = delete;
-  SecretString& operator=(const SecretString&) = delete;
-  SecretString& operator=(SecretString&&) = delete;
+  SecretString(SecretString&& other) noexcept;  // and so neither copies nor assignments
   ~SecretString();
 
   // The only way to the text: every use of it is written out, and a copy

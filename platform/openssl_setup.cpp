@@ -31,7 +31,7 @@ void RegisterGostEngine() {
 // the rest), or an empty text.
 std::string FirstLibraryReason() {
   const unsigned long error = ERR_peek_error();
-  if (error != 0 && ERR_SYSTEM_ERROR(error)) return std::strerror(ERR_GET_REASON(error));
+  if (ERR_SYSTEM_ERROR(error)) return std::strerror(ERR_GET_REASON(error));
   const char* reason = ERR_reason_error_string(error);
   return reason != nullptr ? reason : "";
 }

@@ -57,6 +57,7 @@ TEST(HostileInputs, FoldersLongOrNonUtf8NamesAndUnwritableOutputsEndEachRunWithI
        "Failed to open file for writing: " + devNull + "\n"},
       noConf(conf, "not a regular file"),
       noConf(dir / "none.cnf", "No such file or directory"),
+      noConf(dir / "c", "missing equal sign"),  // a certificate is no configuration
       {{"verify", "SHA256", pub, data, dir / "sig"}, kRsa.line + "Verification OK\n"},
       {{"verify", "SHA256", folder, data, dir / "sig"}, "Error get public key\n", unreadable},
       {{"verify", "SHA256", tooLong + ".pfx", data, data},
