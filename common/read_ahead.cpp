@@ -22,19 +22,17 @@ bool ReadInTurn(const PieceSource& read, unsigned char* buffer, std::size_t size
 }
 
 // The slots that pass between the reader and the taker: piece n goes into
-// slot n % slots. The reader fills a slot only when the taker is done with
-// the piece that held it before; a piece of 0 bytes is the end. The counters
-// and the pieces' lengths are shared, under the lock; the bytes of a slot
-// belong to one thread at a time, as the counters say, and are copied by
-// neither. Each side wakes the other only when it waits for what has just
-// happened: a wake-up costs a system call (under Wine, a round trip to its
-// server), and the reader, once the ring is full, waits until the taker is
-// down to its last piece and then fills every free slot in one go, so that
-// it wakes once for all of them.
+// slot n % slots, and a piece of 0 bytes is the end. The counters and the
+// pieces' lengths are shared, under the lock; the bytes of a slot belong to
+// one thread at a time, as the counters say. A wake-up costs a system call
+// (under Wine, a round trip to its server), so each side wakes the other only
+// when it waits for what has just happened, and the reader, once the ring is
+// full, sleeps until the taker is down to its last piece, then fills every
+// free slot in one go.
 class Ring {
  public:
   Ring(unsigned char* storage, std::size_t pieceSize, std::size_t slots)
-      : storage_(storage), pieceSize_(pieceSize), slots_(slots) {}
+      : storage_(storage), pieceSize_(pieceSize), slots_(slots), counts_(slots) {}
 
   // The reader thread's work: fills slots until the source ends or the taker stops.
   void Fill(const PieceSource& read) {
@@ -49,13 +47,14 @@ class Ring {
         if (stopped_) return;
       }
       const std::size_t count = read(Slot(n), pieceSize_);
-      if (Publish([this, n, count] {
-            counts_[n % slots_] = count;
-            filled_ = n + 1;
-            return takerWaits_;
-          })) {
-        changed_.notify_one();
+      bool wake = false;
+      {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        counts_[n % slots_] = count;
+        filled_ = n + 1;
+        wake = takerWaits_;
       }
+      if (wake) changed_.notify_one();
       if (count == 0) return;
     }
   }
@@ -75,38 +74,35 @@ class Ring {
       }
       if (count == 0) return true;
       if (!take(Slot(n), count)) return false;
-      if (Publish([this, n] {
-            taken_ = n + 1;
-            return readerWaits_ && filled_ - taken_ <= 1;
-          })) {
-        changed_.notify_one();
+      bool wake = false;
+      {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        taken_ = n + 1;
+        wake = readerWaits_ && filled_ - taken_ <= 1;
       }
+      if (wake) changed_.notify_one();
     }
   }
 
   // Frees a reader that waits for a slot: it reads nothing more.
   void Stop() {
-    Publish([this] { return stopped_ = true; });
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      stopped_ = true;
+    }
     changed_.notify_one();
   }
 
  private:
   unsigned char* Slot(std::uint64_t n) const { return storage_ + (n % slots_) * pieceSize_; }
 
-  // Makes a change under the lock; tells whether the other side must be woken.
-  // One notification serves both sides: only one of them ever waits at a
-  // time, the reader on a full ring and the taker on an empty one.
-  template <typename Change>
-  bool Publish(Change change) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    return change();
-  }
-
   unsigned char* const storage_;
   const std::size_t pieceSize_;
   const std::uint64_t slots_;
-  std::vector<std::size_t> counts_ = std::vector<std::size_t>(slots_);
+  std::vector<std::size_t> counts_;
   std::mutex mutex_;
+  // One serves both sides: only one of them ever waits at a time, the reader
+  // on a full ring and the taker on an empty one.
   std::condition_variable changed_;
   std::uint64_t filled_ = 0;
   std::uint64_t taken_ = 0;
