@@ -2,7 +2,10 @@
 # Times cspTRIL against the openssl program doing the same work with the same
 # key, the same file and the same OpenSSL configuration (the shipped one, which
 # loads the GOST engine). Prints a table of median wall times against targets,
-# their ratio and each program's peak resident memory; then, for signing
+# their ratio and each program's peak resident memory, and for the large inputs
+# the time the digest alone needs for their bytes (openssl speed, hashing
+# pieces of the tool's size over and over), the floor that no reading can
+# beat, with the tool's time against it; then, for signing
 # inputs from 1 MiB to 4 GiB, a scaling table (Markdown) and a plot (PNG) of
 # wall time and peak memory, written to OUT.
 #
@@ -20,13 +23,18 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-build=$(cd "${1:-$here/../build}" && pwd)
+checkout=$(dirname "$here")
+build=$(cd "${1:-$checkout/build}" && pwd)
 tool=$build/cspTRIL
 export OPENSSL_CONF=$build/cspTRIL-openssl.cnf
 runs=${RUNS:-9}
 small_runs=${SMALL_RUNS:-51}
 scale_runs=${SCALE_RUNS:-5}
 scaling=${SCALING:-1}
+# The tool reads its input in pieces of this size (common/files.cpp).
+piece=$((1 << 20))
+# The digest-only reference: at most this much slower.
+hash_target=1.05
 out=$(mkdir -p "${OUT:-$here/results}" && cd "${OUT:-$here/results}" && pwd)
 for need in "$tool" "$OPENSSL_CONF"; do
   [ -e "$need" ] || { echo "missing $need (build the project first)" >&2; exit 1; }
@@ -40,6 +48,11 @@ trap 'rm -rf "$scratch"' EXIT
 cd "$scratch"
 
 note() { echo "== $*" >&2; }
+
+# A path as printed: relative to the checkout when inside it.
+shown() {
+  case $1 in "$checkout"/*) echo "${1#"$checkout"/}" ;; *) echo "$1" ;; esac
+}
 
 note "inputs in $scratch"
 head -c $((1 << 30)) /dev/urandom >big.bin
@@ -90,19 +103,30 @@ median() {
     END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
+# Bytes per second of the digest alone, hashing the same piece for a second
+# and timed by the clock on the wall, like the programs.
+hash_rate() {  # openssl-digest-name
+  openssl speed -mr -elapsed -evp "$1" -bytes "$piece" -seconds 1 2>/dev/null |
+    awk -F: '$1 == "+F" { print $4 }'
+}
+
 # Times two commands (each a single string, split on blanks; no path here
 # holds one) COUNT times each. The two programs take turns, one run each, and
 # swap places every round, so that whatever else the machine does weighs on
 # both alike. Prints, per program (tool, then openssl): median wall time,
 # median user+system time, fastest and slowest wall time; then each program's
 # peak resident memory in KiB and the 1-minute load average at the end, all
-# separated by "|". The machine may be shared: the load says how much.
+# separated by "|". The machine may be shared: the load says how much. Given
+# a digest name, every round also times that digest alone, and the median of
+# its rates (bytes per second) ends the line.
 measure() {
-  local count=$1 tool_cmd=$2 openssl_cmd=$3 round
+  local count=$1 tool_cmd=$2 openssl_cmd=$3 digest=${4:-} round
   # shellcheck disable=SC2086  # the commands are meant to be split
   { $tool_cmd && $openssl_cmd; } >/dev/null 2>&1  # warm-up: page cache, libraries
   : >samples.txt
+  : >rates.txt
   for ((round = 0; round < count; round++)); do
+    [ -z "$digest" ] || hash_rate "$digest" >>rates.txt
     local first=("-n" tool "$tool_cmd") second=("-n" openssl "$openssl_cmd")
     if ((round % 2)); then
       first=("-n" openssl "$openssl_cmd") second=("-n" tool "$tool_cmd")
@@ -120,33 +144,36 @@ measure() {
       paste -sd'|')|"
   done
   # shellcheck disable=SC2086
-  echo "$fields$(peak_kib $tool_cmd)|$(peak_kib $openssl_cmd)|$(cut -d' ' -f1 /proc/loadavg)"
+  fields+="$(peak_kib $tool_cmd)|$(peak_kib $openssl_cmd)|$(cut -d' ' -f1 /proc/loadavg)"
+  [ -z "$digest" ] || fields+="|$(median <rates.txt)"
+  echo "$fields"
 }
 
-# One row of the target table: label, input bytes, target ratio, the two commands.
+# One row of the target table: label, input bytes, target ratio, the two
+# commands, and for an input of several pieces the digest the tool computes.
 rows=()
 row() {
   local label=$1 bytes=$2 target=$3 count=$runs fields
   [ "$bytes" -gt 1 ] || count=$small_runs
   note "$label"
-  fields=$(measure "$count" "$4" "$5")
-  # Keep the medians (wall, cpu) of each program and the two peaks.
-  rows+=("$label|$bytes|$target|$(echo "$fields" | cut -d'|' -f1,2,5,6,9-11)")
+  fields=$(measure "$count" "$4" "$5" "${6:-}")
+  # Keep the medians (wall, cpu) of each program, the two peaks, the load and the digest's rate.
+  rows+=("$label|$bytes|$target|$(echo "$fields" | cut -d'|' -f1,2,5,6,9-12)")
 }
 
 GiB=$((1 << 30)) MiB256=$((256 << 20))
 row "sign   RSA-2048/SHA-256" $GiB 0.85 \
   "$tool sign SHA256 $rsa_key big.bin out.json" \
-  "openssl dgst -sha256 -sign $rsa_key -out out.sig big.bin"
+  "openssl dgst -sha256 -sign $rsa_key -out out.sig big.bin" sha256
 row "verify RSA-2048/SHA-256" $GiB 0.85 \
   "$tool verify SHA256 $rsa_pub big.bin big.rsa.sig" \
-  "openssl dgst -sha256 -verify $rsa_pub -signature big.rsa.sig big.bin"
+  "openssl dgst -sha256 -verify $rsa_pub -signature big.rsa.sig big.bin" sha256
 row "sign   GOST 2012-256" $MiB256 0.95 \
   "$tool sign GOST $gost_key mid.bin out.json" \
-  "openssl dgst -md_gost12_256 -sign $gost_key -out out.sig mid.bin"
+  "openssl dgst -md_gost12_256 -sign $gost_key -out out.sig mid.bin" md_gost12_256
 row "verify GOST 2012-256" $MiB256 0.95 \
   "$tool verify GOST $gost_pub mid.bin mid.gost.sig" \
-  "openssl dgst -md_gost12_256 -verify $gost_pub -signature mid.gost.sig mid.bin"
+  "openssl dgst -md_gost12_256 -verify $gost_pub -signature mid.gost.sig mid.bin" md_gost12_256
 row "sign   RSA-2048/SHA-256" 1 1.05 \
   "$tool sign SHA256 $rsa_key one.bin out.json" \
   "openssl dgst -sha256 -sign $rsa_key -out out.sig one.bin"
@@ -164,13 +191,16 @@ row "genkeys GOST (paramSetB)" 0 1.20 \
   "openssl genpkey -algorithm gost2012_256 -pkeyopt paramset:B -out genkeys-out/key.pem"
 
 echo
-echo "cspTRIL $build/cspTRIL vs $(openssl version | cut -d' ' -f1-2)," \
-  "OPENSSL_CONF=$OPENSSL_CONF; $(date -u +%FT%TZ)"
+echo "cspTRIL $(shown "$tool") vs $(openssl version | cut -d' ' -f1-2)," \
+  "OPENSSL_CONF=$(shown "$OPENSSL_CONF"); $(date -u +%FT%TZ)"
 echo "Medians of $runs runs (large files) or $small_runs (1 byte, genkeys), the programs" \
   "taking turns, after a warm-up; s: wall time; cpu: ratio of user+system times;" \
   "RSS: peak of one run"
+echo "hash s: the digest alone for the same bytes (openssl speed -evp, $((piece >> 20)) MiB" \
+  "pieces, wall clock, median of one-second runs taking turns with the programs);" \
+  "x hash: tool s / hash s, target $hash_target"
 echo "load: 1-minute load average after each row, $(nproc) CPUs"
-printf '%s\n' "${rows[@]}" | awk -F'|' '
+printf '%s\n' "${rows[@]}" | awk -F'|' -v hash_target=$hash_target '
   function size(b) {
     if (b == 0) return "-"
     if (b >= 2^30) return sprintf("%g GiB", b / 2^30)
@@ -178,17 +208,19 @@ printf '%s\n' "${rows[@]}" | awk -F'|' '
     return b " B"
   }
   BEGIN {
-    format = "%-25s %7s %8s %9s %6s %6s %5s %11s %11s %3s %5s\n"
+    format = "%-25s %7s %8s %9s %6s %6s %5s %7s %6s %11s %11s %3s %5s\n"
     printf format, "operation", "input", "tool s", "openssl s", "ratio", "target", "cpu",
-      "tool RSS", "openssl RSS", "ok", "load"
+      "hash s", "x hash", "tool RSS", "openssl RSS", "ok", "load"
   }
   {
     ratio = $4 / $6
+    hash = ($11 > 0) ? $2 / $11 : 0
     # The input passes through in pieces: 16 MiB is the most the tool may hold.
-    ok = (ratio <= $3 && $8 <= 16 * 1024) ? "yes" : "NO"
+    ok = (ratio <= $3 && $8 <= 16 * 1024 && (hash == 0 || $4 / hash <= hash_target)) ? "yes" : "NO"
     printf format, $1, size($2), sprintf("%.3f", $4), sprintf("%.3f", $6),
-      sprintf("%.2f", ratio), $3, sprintf("%.2f", $5 / $7), sprintf("%.1f MiB", $8 / 1024),
-      sprintf("%.1f MiB", $9 / 1024), ok, $10
+      sprintf("%.2f", ratio), $3, sprintf("%.2f", $5 / $7),
+      hash ? sprintf("%.3f", hash) : "-", hash ? sprintf("%.2f", $4 / hash) : "-",
+      sprintf("%.1f MiB", $8 / 1024), sprintf("%.1f MiB", $9 / 1024), ok, $10
   }'
 
 [ "$scaling" = 1 ] || exit 0
@@ -249,4 +281,4 @@ unset multiplot
 PLOT
 echo
 cat "$out/scaling.md"
-echo "(written to $out/scaling.md, $out/scaling.dat and $out/scaling.png)"
+echo "(written to $(shown "$out")/scaling.md, scaling.dat and scaling.png)"

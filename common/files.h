@@ -11,8 +11,8 @@
 // Takes the next piece of a file's content; false stops the reading.
 using PieceSink = std::function<bool(const unsigned char* bytes, std::size_t count)>;
 
-// A file opened at once and read later, a piece at a time through one small
-// buffer. The input of sign and verify is opened where the command reads its
+// A file opened at once and read later, a piece at a time through a few small
+// buffers. The input of sign and verify is opened where the command reads its
 // files, so that its failure is reported in its place among theirs, and read
 // only while the library digests it: an input of any size passes in flat
 // memory. Hence an object, which keeps the open file and the length it had
@@ -27,7 +27,8 @@ class InputFile {
   // Hands the content to take, in order: as many bytes as the file had when it
   // was opened, NUL bytes standing in for any that no longer arrive and none
   // of those added since; a stream that cannot be sized (a pipe) to its end.
-  // False as soon as take refuses a piece. Reads the file once.
+  // False as soon as take refuses a piece. Reads the file once. take runs on
+  // the calling thread; the next pieces may meanwhile be read on another.
   bool ForEachPiece(const PieceSink& take);
 
   // The length found when the file was opened: -1 for a stream read to its

@@ -88,3 +88,7 @@ void HideArgumentFromOtherProcesses(int index);
 // For a run that holds private keys or passwords: a crash writes no memory
 // dump, and other processes cannot read the process's memory.
 void KeepMemoryPrivate();
+
+// How many processors this process may run on: those of its affinity mask
+// (a run pinned to one has one), not all the machine's. At least 1.
+int UsableProcessorCount();
