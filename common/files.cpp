@@ -45,15 +45,16 @@ void GrowWiping(std::string& content, std::size_t needed) {
 }
 
 // The whole file into content, which is left empty when the file cannot be
-// read. A secret file passes through no buffer that is not wiped.
-void ReadWholeFile(const std::string& path, std::string& content, bool secret) {
+// read. Any file may hold key text: none passes through a buffer that is not
+// wiped.
+void ReadWholeFile(const std::string& path, std::string& content) {
   InputFile file(path);
   try {
     // Room for the whole file first, so that one too large for memory is
     // reported before it is read.
     if (file.LengthAtOpen() > 0) content.reserve(static_cast<std::size_t>(file.LengthAtOpen()));
-    file.ForEachPiece([&content, secret](const unsigned char* bytes, std::size_t count) {
-      if (secret) GrowWiping(content, content.size() + count);
+    file.ForEachPiece([&content](const unsigned char* bytes, std::size_t count) {
+      GrowWiping(content, content.size() + count);
       content.append(reinterpret_cast<const char*>(bytes), count);
       return true;
     });
@@ -123,13 +124,13 @@ bool InputFile::ForEachPiece(const PieceSink& take) {
 
 std::string ReadFileToString(const std::string& path) {
   std::string content;
-  ReadWholeFile(path, content, false);
+  ReadWholeFile(path, content);
   return content;
 }
 
 SecretString ReadSecretFile(const std::string& path) {
   SecretString content;
-  ReadWholeFile(path, content.value(), true);
+  ReadWholeFile(path, content.value());
   return content;
 }
 
