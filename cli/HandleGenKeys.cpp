@@ -43,8 +43,8 @@ bool OutputFolder(int argc, wchar_t* argv[], int folderIndex, std::string& folde
   char currentDir[kMaxPath];
   const DWORD length = GetCurrentDirectoryA(kMaxPath, currentDir);
   if (length == 0 || length >= kMaxPath) {
-    std::cerr << "Cannot determine the current directory (missing, or longer than "
-              << kMaxPath - 1 << " characters); name the output folder instead." << std::endl;
+    std::cerr << "Cannot determine the current directory (missing, or longer than " << kMaxPath - 1
+              << " characters); name the output folder instead." << std::endl;
     return false;
   }
   folder = currentDir;

@@ -1,9 +1,9 @@
+#include <openssl/bio.h>
+#include <openssl/x509.h>
+
 #include <iostream>
 #include <string>
 #include <vector>
-
-#include <openssl/bio.h>
-#include <openssl/x509.h>
 
 #include "cli/entry.h"
 #include "cli/handlers.h"

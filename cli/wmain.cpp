@@ -16,17 +16,21 @@ struct Command {
 
 // Compared in this order, exactly and case-sensitively.
 constexpr Command kCommands[] = {
-    {L"PFX", HandlePfx, 5},     {L"CSR", HandleCsr, 0},       {L"genkeys", HandleGenKeys, 0},
-    {L"sign", HandleSign, 6},   {L"verify", HandleVerify, 6},
+    {L"PFX", HandlePfx, 5},   {L"CSR", HandleCsr, 0},       {L"genkeys", HandleGenKeys, 0},
+    {L"sign", HandleSign, 6}, {L"verify", HandleVerify, 6},
 };
 
 // The one example subject; the usage lines quote it.
 const std::string kQuotedSubject =
     "\"/C=TJ/ST=Tajikistan/L=Dushanbe/O=YourOrganization/OU=YourUnit/CN=YourCommonName\"";
-const std::string kRsaCsr = "cspTRIL.exe CSR SHA256 C:\\test\\rsa_private_key.pem "
-                            "c:\\test\\rsa_public_key.pem " + kQuotedSubject;
-const std::string kGostCsr = "cspTRIL.exe CSR GOST C:\\test\\gost_private_key.pem "
-                             "c:\\test\\gost_public_key.pem " + kQuotedSubject;
+const std::string kRsaCsr =
+    "cspTRIL.exe CSR SHA256 C:\\test\\rsa_private_key.pem "
+    "c:\\test\\rsa_public_key.pem " +
+    kQuotedSubject;
+const std::string kGostCsr =
+    "cspTRIL.exe CSR GOST C:\\test\\gost_private_key.pem "
+    "c:\\test\\gost_public_key.pem " +
+    kQuotedSubject;
 
 const std::string kUsage[] = {
     "cspTRIL.exe genkeys RSA 1024",

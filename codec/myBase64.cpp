@@ -12,16 +12,16 @@ constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwx
 constexpr char kPad = '=';
 
 // Value of each 7-bit character code; 64 marks a character outside the alphabet.
-constexpr signed char kIllegal = 64;
-constexpr std::array<signed char, 128> MakeReverseTable() {
-  std::array<signed char, 128> table{};
-  for (signed char& entry : table) entry = kIllegal;
+constexpr unsigned char kIllegal = 64;
+constexpr std::array<unsigned char, 128> MakeReverseTable() {
+  std::array<unsigned char, 128> table{};
+  for (unsigned char& entry : table) entry = kIllegal;
   for (int value = 0; value < 64; ++value) {
-    table[static_cast<unsigned char>(kAlphabet[value])] = static_cast<signed char>(value);
+    table[static_cast<unsigned char>(kAlphabet[value])] = static_cast<unsigned char>(value);
   }
   return table;
 }
-constexpr std::array<signed char, 128> kReverseTable = MakeReverseTable();
+constexpr std::array<unsigned char, 128> kReverseTable = MakeReverseTable();
 
 [[noreturn]] void ThrowIllegalCharacter() {
   throw std::invalid_argument("This contains characters not legal in a base64 encoded string.");
@@ -74,9 +74,9 @@ std::string Base64Decode(const std::string& ascdata) {
   std::uint32_t accumulator = 0;
 
   for (string::const_iterator i = ascdata.begin(); i != last; ++i) {
-    const int c = static_cast<signed char>(*i);
+    const int c = static_cast<unsigned char>(*i);
     // The range test comes first: a byte 0x80..0xFF is never used as an index.
-    if (c < 0 || c > 127) ThrowIllegalCharacter();
+    if (c > 127) ThrowIllegalCharacter();
     if (IsSkipped(c)) continue;
     const int value = kReverseTable[static_cast<std::size_t>(c)];
     if (value > 63) ThrowIllegalCharacter();

@@ -9,7 +9,7 @@
 #include <string>
 
 enum class Access { Ordinary, OwnerOnly };  // OwnerOnly: private keys, PKCS#12 files
-enum class Mode { Binary, Text };            // Text: lines end as the system's text files end them
+enum class Mode { Binary, Text };           // Text: lines end as the system's text files end them
 
 enum class WriteOutcome {
   Refused,              // the destination may not be replaced, or nothing could be created

@@ -89,7 +89,8 @@ InputFile::InputFile(const std::string& path) : file_(nullptr, &std::fclose) {
   }
   // Read straight into the piece buffer: the stream's own buffer would copy
   // every byte once more, and keep a key file's last bytes after the close.
-  std::setvbuf(file_.get(), nullptr, _IONBF, 0);
+  // Should the stream refuse, it reads the same bytes through its buffer.
+  static_cast<void>(std::setvbuf(file_.get(), nullptr, _IONBF, 0));
   length_ = SeekableLength(file_.get());
 }
 
@@ -100,8 +101,8 @@ bool InputFile::ForEachPiece(const PieceSink& take) {
   unsigned long long unread = sized ? static_cast<unsigned long long>(length_) : ULLONG_MAX;
   const PieceSource read = [this, &unread](unsigned char* into, std::size_t most) {
     if (!file_ || unread == 0) return std::size_t{0};
-    const std::size_t count = std::fread(into, 1, std::min<unsigned long long>(unread, most),
-                                         file_.get());
+    const std::size_t count =
+        std::fread(into, 1, std::min<unsigned long long>(unread, most), file_.get());
     unread -= count;
     return count;
   };

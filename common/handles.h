@@ -3,10 +3,6 @@
 // release matters, declare the owners in the reverse of that order.
 #pragma once
 
-#include <climits>
-#include <memory>
-#include <string>
-
 #include <openssl/bio.h>
 #include <openssl/bn.h>
 #include <openssl/crypto.h>
@@ -15,6 +11,10 @@
 #include <openssl/provider.h>
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
+
+#include <climits>
+#include <memory>
+#include <string>
 
 template <auto Free>
 struct FreeWith {
@@ -26,12 +26,12 @@ struct FreeWith {
 
 inline void UnloadProvider(OSSL_PROVIDER* provider) { OSSL_PROVIDER_unload(provider); }
 inline void FreeOpenSslText(char* text) { OPENSSL_free(text); }
-inline void FreeX509Stack(STACK_OF(X509)* stack) { sk_X509_pop_free(stack, X509_free); }
-inline void FreeExtensionStack(STACK_OF(X509_EXTENSION)* stack) {
+inline void FreeX509Stack(STACK_OF(X509) * stack) { sk_X509_pop_free(stack, X509_free); }
+inline void FreeExtensionStack(STACK_OF(X509_EXTENSION) * stack) {
   sk_X509_EXTENSION_pop_free(stack, X509_EXTENSION_free);
 }
-inline void FreePkcs7Stack(STACK_OF(PKCS7)* stack) { sk_PKCS7_pop_free(stack, PKCS7_free); }
-inline void FreeSafeBagStack(STACK_OF(PKCS12_SAFEBAG)* stack) {
+inline void FreePkcs7Stack(STACK_OF(PKCS7) * stack) { sk_PKCS7_pop_free(stack, PKCS7_free); }
+inline void FreeSafeBagStack(STACK_OF(PKCS12_SAFEBAG) * stack) {
   sk_PKCS12_SAFEBAG_pop_free(stack, PKCS12_SAFEBAG_free);
 }
 

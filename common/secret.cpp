@@ -1,9 +1,9 @@
 #include "common/secret.h"
 
+#include <openssl/crypto.h>
+
 #include <cwchar>
 #include <utility>
-
-#include <openssl/crypto.h>
 
 void WipeString(std::string& text) {
   // Growing to the capacity never moves the buffer, and makes every byte of
@@ -17,7 +17,12 @@ void WipeWideText(wchar_t* text) {
   if (text != nullptr) OPENSSL_cleanse(text, std::wcslen(text) * sizeof(wchar_t));
 }
 
-SecretString::SecretString(std::string&& value) : value_(std::move(value)) { WipeString(value); }
+SecretString::SecretString(std::string&& value) {
+  // A short value lives inside the string object: swapped out, its characters
+  // stay there until they are wiped.
+  value_.swap(value);
+  WipeString(value);
+}
 
 SecretString::SecretString(SecretString&& other) noexcept : value_(std::move(other.value_)) {
   WipeString(other.value_);

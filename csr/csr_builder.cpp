@@ -1,15 +1,15 @@
 #include "csr/csr_builder.h"
 
-#include <iostream>
-#include <sstream>
-
 #include <openssl/pem.h>
 #include <openssl/x509v3.h>
 
+#include <iostream>
+#include <sstream>
+
 #include "common/files.h"
 #include "common/handles.h"
-#include "common/secret.h"
 #include "common/pem.h"
+#include "common/secret.h"
 
 namespace {
 

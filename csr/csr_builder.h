@@ -1,9 +1,9 @@
 // Certificate signing requests (PKCS#10) from a key pair and a subject string.
 #pragma once
 
-#include <string>
-
 #include <openssl/x509.h>
+
+#include <string>
 
 // Builds and signs a request: the subject from `subject`, the public key from
 // the public key file (or, when that holds none, from the private key), the

@@ -1,15 +1,15 @@
 #include "fuzz/fuzz_support.h"
 
+#include <openssl/crypto.h>
+#include <openssl/err.h>
+#include <openssl/ui.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <iostream>
 #include <streambuf>
 #include <string_view>
-
-#include <openssl/crypto.h>
-#include <openssl/err.h>
-#include <openssl/ui.h>
 
 #include "platform/platform.h"
 

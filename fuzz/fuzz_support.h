@@ -6,10 +6,9 @@
 #include <string>
 
 // Sets the library up as the program does (the GOST engine registered, and
-// a configuration named in OPENSSL_CONF read on top), turns the pass-phrase prompt for encrypted PEM keys into
-// a plain failure (nobody sits at a terminal), and swallows what the readers
-// print on std::cout and std::cerr unless CSPTRIL_FUZZ_CONSOLE is set.
-// Call it from LLVMFuzzerInitialize.
+// a configuration named in OPENSSL_CONF read on top), turns the pass-phrase prompt for encrypted
+// PEM keys into a plain failure (nobody sits at a terminal), and swallows what the readers print on
+// std::cout and std::cerr unless CSPTRIL_FUZZ_CONSOLE is set. Call it from LLVMFuzzerInitialize.
 void PrepareFuzzing();
 
 // Empties this thread's OpenSSL error queue and marks, for each error in it,

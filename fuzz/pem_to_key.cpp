@@ -2,7 +2,6 @@
 // accept must render as a public key PEM that reads back as the same key.
 #include <cstdlib>
 
-
 #include "common/handles.h"
 #include "common/pem.h"
 #include "fuzz/fuzz_support.h"

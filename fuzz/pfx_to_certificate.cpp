@@ -3,7 +3,6 @@
 // whose text must read back as a public key.
 #include <cstdlib>
 
-
 #include "common/handles.h"
 #include "common/pem.h"
 #include "fuzz/fuzz_support.h"

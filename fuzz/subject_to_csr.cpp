@@ -2,11 +2,11 @@
 // pair made at start-up (1024 bits, so that each signature stays cheap). A
 // usable key must always give a request, whatever the subject, and the
 // request must carry the very name ParseSubject builds and a valid signature.
+#include <openssl/pem.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <random>
-
-#include <openssl/pem.h>
 
 #include "common/handles.h"
 #include "csr/csr_builder.h"

@@ -3,12 +3,12 @@
 #define OPENSSL_SUPPRESS_DEPRECATED
 #include "keys/gost_keys.h"
 
-#include <iostream>
-
 #include <openssl/ec.h>
 #include <openssl/err.h>
 #include <openssl/obj_mac.h>
 #include <openssl/pem.h>
+
+#include <iostream>
 
 #include "common/file_writer.h"
 #include "common/handles.h"
@@ -91,6 +91,7 @@ bool SaveGostPublicKey(EVP_PKEY* key, const std::string& path) {
   return SavePem(key, path, Access::Ordinary, GostPublicKeyToPem);
 }
 
+// NOLINTNEXTLINE(performance-unnecessary-value-param): the command hands over a copy
 bool GenerateAndSaveGostKeys(std::string OpenSSLPath, const std::string& privateKeyPath,
                              const std::string& publicKeyPath) {
   // Released in the reverse of this order: generation context, key, provider,

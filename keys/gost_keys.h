@@ -2,9 +2,9 @@
 // library context of their own, stored as two PEM files written byte for byte.
 #pragma once
 
-#include <string>
-
 #include <openssl/evp.h>
+
+#include <string>
 
 // Sets up a library context whose provider search path is `OpenSSLPath`
 // (up to its first NUL), generates the key and writes the private-key file,

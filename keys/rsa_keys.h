@@ -3,9 +3,9 @@
 // SubjectPublicKeyInfo. Every failure is told on standard error, one line each.
 #pragma once
 
-#include <string>
-
 #include <openssl/evp.h>
+
+#include <string>
 
 // Generates a key of `bits` bits and writes the private-key file, then the
 // public-key file. True only when both were written.

@@ -2,10 +2,10 @@
 // certificate for verification, and building a file from PEM inputs.
 #pragma once
 
-#include <string>
-
 #include <openssl/evp.h>
 #include <openssl/x509.h>
+
+#include <string>
 
 // Private key of a PKCS#12 file; fills the certificate's serial number
 // (upper-case hex) and the digest name its signature algorithm suggests.

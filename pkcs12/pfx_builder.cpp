@@ -1,9 +1,9 @@
 // Building a PKCS#12 file from a PEM private key, its PEM certificate and an
 // optional PEM CA certificate.
-#include <string>
-
 #include <openssl/pem.h>
 #include <openssl/pkcs12.h>
+
+#include <string>
 
 #include "common/files.h"
 #include "common/handles.h"
@@ -58,7 +58,7 @@ bool BuildPkcs12Der(const std::string& certPath, const std::string& keyPath,
     if (sk_X509_push(caList.get(), caCert.get()) <= 0) {
       return ReportFailure("Error creating stack for CA certificates.");
     }
-    caCert.release();  // the list owns it now
+    static_cast<void>(caCert.release());  // the list owns it now
   }
 
   // An empty password or name is passed as an empty text, never as none: the

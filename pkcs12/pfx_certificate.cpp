@@ -1,8 +1,8 @@
 // The certificate inside a PKCS#12 file and its public key, for verification.
-#include <iostream>
-
 #include <openssl/err.h>
 #include <openssl/pem.h>
+
+#include <iostream>
 
 #include "common/handles.h"
 #include "pkcs12/PFX_parser.h"

@@ -1,9 +1,9 @@
 #include "pkcs12/pfx_open.h"
 
+#include <openssl/err.h>
+
 #include <cstdint>
 #include <iostream>
-
-#include <openssl/err.h>
 
 namespace {
 
@@ -42,7 +42,7 @@ std::string RefusedDerivation(const X509_ALGOR* algorithm) {
 }
 
 // Shrouded keys, at any depth of nested bags.
-std::string RefusedInBags(const STACK_OF(PKCS12_SAFEBAG)* bags) {
+std::string RefusedInBags(const STACK_OF(PKCS12_SAFEBAG) * bags) {
   std::string refused;
   for (int i = 0; refused.empty() && i < sk_PKCS12_SAFEBAG_num(bags); ++i) {
     const PKCS12_SAFEBAG* bag = sk_PKCS12_SAFEBAG_value(bags, i);

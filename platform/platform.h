@@ -24,13 +24,13 @@ long long SeekableLength(std::FILE* file);
 
 // What a path names, as opening it would find it (links are followed).
 enum class FileKind {
-  Missing,    // nothing there, or nothing that can be looked at
-  Regular,    // a file on disk
+  Missing,  // nothing there, or nothing that can be looked at
+  Regular,  // a file on disk
   Directory,
-  Stream,     // read to its end: a pipe or FIFO, the null device, the
-              // process's own standard input or console
-  Device,     // any other device (serial ports, printers, /dev/zero...):
-              // reading one may never end
+  Stream,  // read to its end: a pipe or FIFO, the null device, the
+           // process's own standard input or console
+  Device,  // any other device (serial ports, printers, /dev/zero...):
+           // reading one may never end
 };
 FileKind KindOfPath(const std::string& path);
 

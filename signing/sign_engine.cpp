@@ -39,8 +39,8 @@ bool SignOnePass(EVP_MD_CTX* ctx, const EVP_MD* md, EVP_PKEY* key, InputFile& da
 }  // namespace
 
 std::string SignData(const std::string& OpenSSLPath, const std::string& keyData,
-                     std::string& digestName, InputFile& data,
-                     const std::string& password, const std::string& extension) {
+                     std::string& digestName, InputFile& data, const std::string& password,
+                     const std::string& extension) {
   OPENSSL_init_crypto(OPENSSL_INIT_ADD_ALL_CIPHERS | OPENSSL_INIT_ADD_ALL_DIGESTS, nullptr);
   if (OSSL_PROVIDER_set_default_search_path(nullptr, OpenSSLPath.c_str()) != 1) {
     ReportFailure("Failed to set OpenSSL provider search path.");

@@ -14,5 +14,5 @@
 // on standard error for every failure outside the signing calls themselves.
 // The data is read only once the key is ready, as the library digests it.
 std::string SignData(const std::string& OpenSSLPath, const std::string& keyData,
-                     std::string& digestName, InputFile& data,
-                     const std::string& password, const std::string& extension);
+                     std::string& digestName, InputFile& data, const std::string& password,
+                     const std::string& extension);

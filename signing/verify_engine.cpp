@@ -8,8 +8,7 @@
 #include "signing/default_provider.h"
 
 bool VerifySignature(const std::string& OpenSSLPath, const std::string& publicKeyPem,
-                     const std::string& digestName, InputFile& data,
-                     const std::string& signature) {
+                     const std::string& digestName, InputFile& data, const std::string& signature) {
   OPENSSL_init_crypto(OPENSSL_INIT_ADD_ALL_CIPHERS | OPENSSL_INIT_ADD_ALL_DIGESTS, nullptr);
   // The set-up is not checked: whatever is missing shows in the final step.
   // The provider stays loaded for the rest of the run.
@@ -24,7 +23,6 @@ bool VerifySignature(const std::string& OpenSSLPath, const std::string& publicKe
   // An unknown name gives a null digest, passed on: the library decides what
   // that means for the key, and the final step reports the outcome.
   const EVP_MD* digest = EVP_get_digestbyname(digestName.c_str());
-  const std::string sign = signature;
 
   EVP_DigestVerifyInit(context.get(), nullptr, digest, nullptr, key.get());
   // Every piece is handed on whatever the library says of the one before:
@@ -33,6 +31,7 @@ bool VerifySignature(const std::string& OpenSSLPath, const std::string& publicKe
     EVP_DigestVerifyUpdate(context.get(), bytes, count);
     return true;
   });
-  return EVP_DigestVerifyFinal(context.get(), reinterpret_cast<const unsigned char*>(sign.data()),
-                               sign.size()) == 1;
+  return EVP_DigestVerifyFinal(context.get(),
+                               reinterpret_cast<const unsigned char*>(signature.data()),
+                               signature.size()) == 1;
 }

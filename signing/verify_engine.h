@@ -10,5 +10,4 @@
 // true only when the library's final verification step reports success.
 // OpenSSLPath becomes the provider search path of the default library context.
 bool VerifySignature(const std::string& OpenSSLPath, const std::string& publicKeyPem,
-                     const std::string& digestName, InputFile& data,
-                     const std::string& signature);
+                     const std::string& digestName, InputFile& data, const std::string& signature);

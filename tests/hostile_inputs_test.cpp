@@ -1,8 +1,8 @@
 // Folders, names too long or not UTF-8, devices, unwritable outputs, hostile configurations and
 // outputs a hostile user prepared: every run ends normally with its verdict, and no key or older
 // file is lost. (Damaged file contents are the fuzz targets' part.)
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,7 +22,7 @@ TEST(HostileInputs, FoldersLongOrNonUtf8NamesAndUnwritableOutputsEndEachRunWithI
   // Windows takes no argument that is not UTF-8.
   const std::string key = keys.privateKey, pub = keys.publicKey,
                     data = dir / (ToolIsWindows() ? "data" : "\xFF\xFE");
-  const std::string folder = dir.path(), tooLong = "/" + std::string(4095, 'a');  // over PATH_MAX
+  const std::string &folder = dir.path(), tooLong = "/" + std::string(4095, 'a');  // over PATH_MAX
   const std::string unreadable = "Unable to open key file!\n", noPfx = "Generate PKCS12 failed0\n";
   const std::string noWrite = "Failed to open file for writing: " + folder + "\n";
   // Devices that never end: on Windows COM1, which Wine finds at a FIFO nobody writes to.
@@ -31,13 +31,15 @@ TEST(HostileInputs, FoldersLongOrNonUtf8NamesAndUnwritableOutputsEndEachRunWithI
                     devNull = ToolIsWindows() ? "NUL" : "/dev/null";
   mkfifo(fifo.c_str(), 0600);
   if (ToolIsWindows()) {
-    const std::string com1 = std::string(std::getenv("WINEPREFIX")) + "/dosdevices/com1";
+    const char* prefix = std::getenv("WINEPREFIX");
+    ASSERT_NE(prefix, nullptr);
+    const std::string com1 = std::string(prefix) + "/dosdevices/com1";
     fs::remove(com1);
     fs::create_symlink(fifo, com1);
   }
   const auto noConf = [](const std::string& path, const std::string& why) {
-    return ToolRun{{"foo", "bar"}, "Uncnown command\n",
-                   "Cannot load OpenSSL configuration " + path + ": " + why + "\n", {"", path}};
+    return Row({"foo", "bar"}, "Uncnown command\n",
+               "Cannot load OpenSSL configuration " + path + ": " + why + "\n", {"", path});
   };
   const auto sign = [](const std::string& keyFile, const std::string& end) {
     return SignOutput(keyFile, kRsa, end);
@@ -48,40 +50,43 @@ TEST(HostileInputs, FoldersLongOrNonUtf8NamesAndUnwritableOutputsEndEachRunWithI
   RunTool({"CSR", "SHA256", key, pub, "/CN=x", dir / "req"});
   const std::string cert = MakeCertificate(dir, key, "c"), csr = "CSR:" + ReadBytes(dir / "req");
   ExpectRuns({
-      {{"sign", "SHA256", folder, data}, sign(folder, "Signature is error\n"),
-       unreadable + "Failed to load private key.\n"},
-      {{"sign", "SHA256", key, tooLong}, sign(key, record), unreadable},
-      {{"sign", "SHA256", key, data, folder}, sign(key, record), noWrite},
-      {{"sign", "SHA256", key, endless}, sign(key, record), unreadable},
-      {{"sign", "SHA256", key, data, devNull}, sign(key, record),
-       "Failed to open file for writing: " + devNull + "\n"},
+      Row({"sign", "SHA256", folder, data}, sign(folder, "Signature is error\n"),
+          unreadable + "Failed to load private key.\n"),
+      Row({"sign", "SHA256", key, tooLong}, sign(key, record), unreadable),
+      Row({"sign", "SHA256", key, data, folder}, sign(key, record), noWrite),
+      Row({"sign", "SHA256", key, endless}, sign(key, record), unreadable),
+      Row({"sign", "SHA256", key, data, devNull}, sign(key, record),
+          "Failed to open file for writing: " + devNull + "\n"),
       noConf(conf, "not a regular file"),
       noConf(dir / "none.cnf", "No such file or directory"),
       noConf(dir / "c", "missing equal sign"),  // a certificate is no configuration
-      {{"verify", "SHA256", pub, data, dir / "sig"}, kRsa.line + "Verification OK\n"},
-      {{"verify", "SHA256", folder, data, dir / "sig"}, "Error get public key\n", unreadable},
-      {{"verify", "SHA256", tooLong + ".pfx", data, data},
-       "PFX is used\nCan not read certificate from PFX\n",
-       unreadable + "Error reading PFX file.\n"},
-      {{"CSR", "SHA256", key, pub, "/CN=x", folder},
-       "Signing algoritm SHA256\n" + csr + "\nCSR saved to file " + folder, noWrite},
-      {{"PFX", key, cert, folder, "pw"}, noPfx, noWrite},
-      {{"PFX", key, cert, devNull, "pw"}, noPfx,
-       "Failed to open file for writing: " + devNull + "\n"},
-      {{"PFX", key, folder, dir / "out", "pw"}, noPfx,
-       unreadable + "Error reading X.509 certificate.\n"},
+      Row({"verify", "SHA256", pub, data, dir / "sig"}, kRsa.line + "Verification OK\n"),
+      Row({"verify", "SHA256", folder, data, dir / "sig"}, "Error get public key\n", unreadable),
+      Row({"verify", "SHA256", tooLong + ".pfx", data, data},
+          "PFX is used\nCan not read certificate from PFX\n",
+          unreadable + "Error reading PFX file.\n"),
+      Row({"CSR", "SHA256", key, pub, "/CN=x", folder},
+          "Signing algoritm SHA256\n" + csr + "\nCSR saved to file " + folder, noWrite),
+      Row({"PFX", key, cert, folder, "pw"}, noPfx, noWrite),
+      Row({"PFX", key, cert, devNull, "pw"}, noPfx,
+          "Failed to open file for writing: " + devNull + "\n"),
+      Row({"PFX", key, folder, dir / "out", "pw"}, noPfx,
+          unreadable + "Error reading X.509 certificate.\n"),
   });
   EXPECT_EQ(FileMode("/dev/null"), 0666u);  // a device is never written to, nor replaced
   if (!ToolIsWindows()) return;
   // Engines and providers that a configuration names come from the exe's folder alone, never
   // from the build machine's folders compiled into the library.
-  WriteBytes(dir / "dll.cnf", "openssl_conf=i\n[i]\nengines=e\nproviders=p\n[e]\npkcs11=k\n[k]\n"
-                              "init=1\n[p]\nlegacy=l\n[l]\nactivate=1\n");
+  WriteBytes(dir / "dll.cnf",
+             "openssl_conf=i\n[i]\nengines=e\nproviders=p\n[e]\npkcs11=k\n[k]\n"
+             "init=1\n[p]\nlegacy=l\n[l]\nactivate=1\n");
   const std::string exe = std::getenv("CSPTRIL_TOOL"), trace = dir / "trace";
   std::system(("OPENSSL_CONF='" + dir / "dll.cnf" + "' WINEDEBUG=+module wine '" + exe +
-               "' foo bar >/dev/null 2>'" + trace + "'").c_str());
-  const std::string log = ReadBytes(trace), exeFolder = std::regex_replace(
-      "Z:" + exe.substr(0, exe.rfind('/')), std::regex("/"), "\\\\");
+               "' foo bar >/dev/null 2>'" + trace + "'")
+                  .c_str());
+  const std::string log = ReadBytes(trace),
+                    exeFolder = std::regex_replace("Z:" + exe.substr(0, exe.rfind('/')),
+                                                   std::regex("/"), "\\\\");
   const std::regex tried("looking for L\"([^\"]*(pkcs11|legacy)[^\"]*)\"");
   int count = 0;
   for (std::sregex_iterator it(log.begin(), log.end(), tried), end; it != end; ++it, ++count) {
@@ -100,9 +105,14 @@ TEST(HostileInputs, NoOutputCostsAKeyAnInputOrAnOlderFile) {
   WriteBytes(data, "Payment order 42\n");
   using Args = std::vector<std::string>;
   using Command = std::function<Args(const std::string& output)>;
-  const Command sign = [&](auto out) { return Args{"sign", "SHA256", key, data, out}; },
+  const Command sign =
+                    [&](auto out) {
+                      return Args{"sign", "SHA256", key, data, out};
+                    },
                 csr = [&](auto out) { return Args{"CSR", "SHA256", key, pub, "/CN=x", out}; },
-                pfx = [&](auto out) { return Args{"PFX", key, cert, out, "pw"}; };
+                pfx = [&](auto out) {
+                  return Args{"PFX", key, cert, out, "pw"};
+                };
   // Refused before a line is printed or a file read, by name and through a hard link.
   const std::string inputs = ReadBytes(key) + ReadBytes(pub) + ReadBytes(cert) + ReadBytes(data);
   for (const auto& [command, input] : std::vector<std::pair<Command, std::string>>{
@@ -118,13 +128,17 @@ TEST(HostileInputs, NoOutputCostsAKeyAnInputOrAnOlderFile) {
   EXPECT_EQ(ReadBytes(key) + ReadBytes(pub) + ReadBytes(cert) + ReadBytes(data), inputs);
   // A disk that takes no byte more (a file size limit of 0): the older files stay whole, no
   // success is claimed and no temporary file is left behind.
-  const std::vector<std::string> outputs = {"rsa_private_key.pem", "rsa_public_key.pem",
-                                            "gost_private_key.pem", "sig", "req", "out.pfx"};
+  const std::vector<std::string> outputs = {
+      "rsa_private_key.pem", "rsa_public_key.pem", "gost_private_key.pem", "sig", "req", "out.pfx"};
   for (const std::string& name : outputs) WriteBytes(dir / name, "older " + name);
-  for (const Args& args : {Args{"genkeys", "RSA", "1024", dir.path()}, {"genkeys", "GOST", dir.path()},
-                           sign(dir / "sig"), csr(dir / "req"), pfx(dir / "out.pfx")}) {
+  for (const Args& args : {Args{"genkeys", "RSA", "1024", dir.path()},
+                           {"genkeys", "GOST", dir.path()},
+                           sign(dir / "sig"),
+                           csr(dir / "req"),
+                           pfx(dir / "out.pfx")}) {
     const RunResult run = RunTool(args, {"", "", "", "trap '' XFSZ; ulimit -f 0"});
-    EXPECT_FALSE(std::regex_search(run.out, std::regex("Result :1|written to|PKCS12 OK|data saved")))
+    EXPECT_FALSE(
+        std::regex_search(run.out, std::regex("Result :1|written to|PKCS12 OK|data saved")))
         << run.out;
   }
   for (const std::string& name : outputs) EXPECT_EQ(ReadBytes(dir / name), "older " + name);

@@ -24,8 +24,8 @@ TEST(Interop, KeysRequestsPkcs12FilesAndSignaturesRoundTripWithOpenssl) {
     const RunResult run = RunTool({"CSR", alg.word, ours.privateKey, ours.publicKey,
                                    "C=TJ/O=A=B/XX=x/ CN=blank/CN=caf\xC3\xA9", csr});
     EXPECT_EQ(run.out + run.err, kBanner + "Signing algoritm " +
-                                     (rsa ? "SHA256" : "GOST R 3411-2012") + "\nCSR:" +
-                                     ReadBytes(csr) + "\nCSR saved to file " + csr);
+                                     (rsa ? "SHA256" : "GOST R 3411-2012") +
+                                     "\nCSR:" + ReadBytes(csr) + "\nCSR saved to file " + csr);
     const RunResult read =
         RunOpenssl({"req", "-in", csr, "-noout", "-verify", "-pubkey", "-text", "-subject"});
     EXPECT_EQ(read.out.find(publicPem), 0u);
@@ -34,17 +34,18 @@ TEST(Interop, KeysRequestsPkcs12FilesAndSignaturesRoundTripWithOpenssl) {
               "subject=C = TJ, O = A=B, CN = caf\\C3\\83\\C2\\A9\n");
     EXPECT_TRUE(Contains(read.out, rsa ? "sha256WithRSAEncryption\n"
                                        : "GOST R 34.10-2012 with GOST R 34.11-2012 (256 bit)\n"));
-    EXPECT_TRUE(Contains(read.out, "Requested Extensions:\n"
-                                   "                X509v3 Basic Constraints: \n"
-                                   "                    CA:FALSE\n"
-                                   "                X509v3 Key Usage: \n"
-                                   "                    Digital Signature, Key Encipherment\n"));
+    EXPECT_TRUE(Contains(read.out,
+                         "Requested Extensions:\n"
+                         "                X509v3 Basic Constraints: \n"
+                         "                    CA:FALSE\n"
+                         "                X509v3 Key Usage: \n"
+                         "                    Digital Signature, Key Encipherment\n"));
     // openssl issues the certificate; the tool packs it with its key and the authority's,
     // and openssl opens the file.
     const KeyFiles issuer = MakeKeyPair(dir, alg.kind, "issuer");
     const std::string ca = MakeCertificate(dir, issuer.privateKey, "ca.crt");
-    RunOpensslOrThrow({"x509", "-req", "-in", csr, "-CA", ca, "-CAkey", issuer.privateKey,
-                       alg.dgst, "-set_serial", "0x1234", "-out", dir / "crt"});
+    RunOpensslOrThrow({"x509", "-req", "-in", csr, "-CA", ca, "-CAkey", issuer.privateKey, alg.dgst,
+                       "-set_serial", "0x1234", "-out", dir / "crt"});
     RunTool({"PFX", ours.privateKey, dir / "crt", pfx, "pw", ca});
     const std::string info =
         RunOpensslOrThrow({"pkcs12", "-info", "-nodes", "-in", pfx, "-passin", "pass:pw"});
@@ -55,12 +56,13 @@ TEST(Interop, KeysRequestsPkcs12FilesAndSignaturesRoundTripWithOpenssl) {
     const Algorithm& otherWord = rsa ? kGost : kRsa;
     for (const auto& [key, word, serial] :
          {std::tuple{ours.privateKey, alg, ""}, {pfx, otherWord, "1234"}}) {
-      const RunResult signing =
-          ExpectRun({"sign", word.word, key, doc, "", "pw"},
-                    SignOutput(key, word, RecordLine(word, serial)));
+      const RunResult signing = ExpectRun({"sign", word.word, key, doc, "", "pw"},
+                                          SignOutput(key, word, RecordLine(word, serial)));
       WriteBytes(sig, RawSignatureOf(signing.out));
-      EXPECT_EQ(RunOpenssl({"dgst", alg.dgst, "-verify", ours.publicKey, "-signature", sig,
-                            doc}).out, "Verified OK\n") << key;
+      EXPECT_EQ(
+          RunOpenssl({"dgst", alg.dgst, "-verify", ours.publicKey, "-signature", sig, doc}).out,
+          "Verified OK\n")
+          << key;
     }
     // openssl signs; the tool verifies with the public key file and the PKCS#12 file.
     RunOpensslOrThrow({"dgst", alg.dgst, "-sign", ours.privateKey, "-out", sig, doc});

@@ -13,41 +13,46 @@
 #include "tests/support/test_support.h"
 
 TEST(Entry, ShortCommandLinesGetTheUsageOrTheCommandsOwnLinesAndUnknownWordsUncnownCommand) {
-  const std::string subject = " \"/C=TJ/ST=Tajikistan/L=Dushanbe/O=YourOrganization/OU=YourUnit/"
-                              "CN=YourCommonName\"";
-  const std::string rsaCsr = "cspTRIL.exe CSR SHA256 C:\\test\\rsa_private_key.pem c:\\test\\"
-                             "rsa_public_key.pem" + subject;
-  const std::string gostCsr = "cspTRIL.exe CSR GOST C:\\test\\gost_private_key.pem c:\\test\\"
-                              "gost_public_key.pem" + subject;
+  const std::string subject =
+      " \"/C=TJ/ST=Tajikistan/L=Dushanbe/O=YourOrganization/OU=YourUnit/"
+      "CN=YourCommonName\"";
+  const std::string rsaCsr =
+      "cspTRIL.exe CSR SHA256 C:\\test\\rsa_private_key.pem c:\\test\\"
+      "rsa_public_key.pem" +
+      subject;
+  const std::string gostCsr =
+      "cspTRIL.exe CSR GOST C:\\test\\gost_private_key.pem c:\\test\\"
+      "gost_public_key.pem" +
+      subject;
   const std::string sign = "cspTRIL.exe sign ", verify = "cspTRIL.exe verify ", in = " c:\\test\\";
   const std::string usage =
       "Command is Missing. Commands:\ncspTRIL.exe genkeys RSA 1024\ncspTRIL.exe genkeys GOST\n"
       "cspTRIL.exe genkeys RSA 1024 C:\\test \ncspTRIL.exe genkeys GOST C:\\test\n" +
-      sign + "SHA256 C:\\test\\rsa_private_key.pem" + in + "test.txt\n" +
-      sign + "GOST C:\\test\\gost_private_key.pem" + in + "test.txt\n" +
-      sign + "SHA256 C:\\test\\rsa_private_key.pem" + in + "test.txt" + in + "test.sig\n" +
-      sign + "GOST C:\\test\\gost_private_key.pem" + in + "test.txt" + in + "test.sig\n" +
-      sign + "SHA256 C:\\test\\rsa_cert.pfx" + in + "test.txt" + in + "rsa.sign password\n" +
-      sign + "GOST C:\\test\\gost_cert.pfx" + in + "test.txt" + in + "gost.sign password\n" +
-      verify + "SHA256 C:\\test\\rsa_public_key.pem" + in + "test.txt" + in + "test.sig\n" +
-      verify + "GOST C:\\test\\gost_public_key.pem" + in + "test.txt" + in + "test.sig\n" +
+      sign + "SHA256 C:\\test\\rsa_private_key.pem" + in + "test.txt\n" + sign +
+      "GOST C:\\test\\gost_private_key.pem" + in + "test.txt\n" + sign +
+      "SHA256 C:\\test\\rsa_private_key.pem" + in + "test.txt" + in + "test.sig\n" + sign +
+      "GOST C:\\test\\gost_private_key.pem" + in + "test.txt" + in + "test.sig\n" + sign +
+      "SHA256 C:\\test\\rsa_cert.pfx" + in + "test.txt" + in + "rsa.sign password\n" + sign +
+      "GOST C:\\test\\gost_cert.pfx" + in + "test.txt" + in + "gost.sign password\n" + verify +
+      "SHA256 C:\\test\\rsa_public_key.pem" + in + "test.txt" + in + "test.sig\n" + verify +
+      "GOST C:\\test\\gost_public_key.pem" + in + "test.txt" + in + "test.sig\n" +
       "cspTRIL verify SHA256 C:\\test\\out.pfx" + in + "test.txt" + in + "out.sign 4729\n" +
       rsaCsr + "\n" + gostCsr + "\n" + rsaCsr + " C:\\test\\rsa.csr\n" + gostCsr +
       " C:\\test\\gost.csr\ncspTRIL.exe PFX private_key.pem cert.pem outfile.pfx pfxpassword "
       "cacert.pem friendlyname\n";
   const std::string wrong = "Wrong input parameters\n", must = wrong + "Must be : cspTRIL.exe ";
   ExpectRuns({
-      {{}, usage},
-      {{"genkeys"}, usage},
-      {{"foo", "bar"}, "Uncnown command\n"},
-      {{"Genkeys", "RSA"}, "Uncnown command\n"},  // words are compared case by case
-      {{"genkeys", "RSA"}, "RSA generation key\nRSA bitSize is Missing\n"},
-      {{"sign", "GOST", "key"}, "Private key file or input file is not set\n"},
-      {{"verify", "SHA256", "a", "b"},
-       must + "verify SHA256 rsa_public_key.pem test.txt test.sig\n"},
-      {{"CSR", "SHA256", "a", "b"}, wrong + gostCsr + "\n" + rsaCsr + "\n"},
-      {{"PFX", "a", "b", "c"},
-       must + "PFX private_key.pem cert.pem outfile.pfx pfxpassword cacert.pem friendlyname\n"},
+      Row({}, usage),
+      Row({"genkeys"}, usage),
+      Row({"foo", "bar"}, "Uncnown command\n"),
+      Row({"Genkeys", "RSA"}, "Uncnown command\n"),  // words are compared case by case
+      Row({"genkeys", "RSA"}, "RSA generation key\nRSA bitSize is Missing\n"),
+      Row({"sign", "GOST", "key"}, "Private key file or input file is not set\n"),
+      Row({"verify", "SHA256", "a", "b"},
+          must + "verify SHA256 rsa_public_key.pem test.txt test.sig\n"),
+      Row({"CSR", "SHA256", "a", "b"}, wrong + gostCsr + "\n" + rsaCsr + "\n"),
+      Row({"PFX", "a", "b", "c"},
+          must + "PFX private_key.pem cert.pem outfile.pfx pfxpassword cacert.pem friendlyname\n"),
   });
 }
 
@@ -68,8 +73,10 @@ TEST(WindowsCommandLine, OnlyTheArgumentAtTheIndexTurnsToXsWhereTheRuntimeSplits
            {LR"("C:\A B\t.exe" a  "p w" z|)", LR"("C:\A B\t.exe" a  xxxxx z)"},
            {LR"(t a\\"b c" p z|)", LR"(t a\\"b c" x z)"},  // an even run: the quote quotes
            {LR"(t a\"b p\\\" z|)", LR"(t a\"b xxxxx z)"},  // an odd run: the quote is a letter
-           {LR"(t "a""" b p|)", LR"(t "a""" x p)"}, {L"t a\tp|q", L"t a\txq"},
-           {LR"(t a p\|")", LR"(t a xx")"}, {LR"(t a p\|\)", LR"(t a xx\)"}}) {
+           {LR"(t "a""" b p|)", LR"(t "a""" x p)"},
+           {L"t a\tp|q", L"t a\txq"},
+           {LR"(t a p\|")", LR"(t a xx")"},
+           {LR"(t a p\|\)", LR"(t a xx\)"}}) {
     const std::size_t end = line.find(L'|');
     OverwriteCommandLineArgument(line.erase(end, 1).data(), end, 2);
     EXPECT_EQ(line, hidden);
@@ -80,13 +87,15 @@ TEST(WindowsCommandLine, OnlyTheArgumentAtTheIndexTurnsToXsWhereTheRuntimeSplits
 // .value() is written out, and the engines read an open input file, never bytes that a
 // temporary passed in could hold.
 static_assert(!std::is_convertible_v<const SecretString&, const std::string&>);
-static_assert(!std::is_invocable_v<decltype(&SignData), const std::string&, const std::string&,
-                                   std::string&, std::string, const std::string&,
-                                   const std::string&>);
+static_assert(
+    !std::is_invocable_v<decltype(&SignData), const std::string&, const std::string&, std::string&,
+                         std::string, const std::string&, const std::string&>);
 
 TEST(Base64, EncodesWithPaddingDecodesSkippingBlanksAndRejectsOtherBytes) {
-  for (const auto& [bytes, text] : {std::pair<std::string, std::string>{"", ""}, {"a", "YQ=="},
-                                    {"ab", "YWI="}, {std::string("a\0\xFF", 3), "YQD/"}}) {
+  for (const auto& [bytes, text] : {std::pair<std::string, std::string>{"", ""},
+                                    {"a", "YQ=="},
+                                    {"ab", "YWI="},
+                                    {std::string("a\0\xFF", 3), "YQD/"}}) {
     EXPECT_EQ(Base64Encode(bytes), text);
     EXPECT_EQ(Base64Decode(text + "\n"), bytes);
   }

@@ -1,6 +1,6 @@
 // Passwords and keys: what others see of a waiting run, what a run leaves in freed memory.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <malloc.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -17,7 +17,7 @@
 #include "tests/support/test_support.h"
 
 namespace {
-const std::string kPassword = "Open-Sesame-4729";  // too long to live inside a string object
+const std::string kPassword = "Open-Sesame-4729";   // too long to live inside a string object
 const std::vector<std::string>* watched = nullptr;  // no block given back may hold one of these
 int blocksWithSecrets = 0;
 
@@ -87,6 +87,7 @@ TEST(Secrets, PasswordsLeaveTheCommandLineAndNoSecretStaysInFreedMemory) {
     std::filesystem::remove(fifo);
 
     std::vector<wchar_t*> argv;
+    argv.reserve(args.size());
     for (std::wstring& arg : args) argv.push_back(arg.data());
     testing::internal::CaptureStdout();
     watched = &secrets;

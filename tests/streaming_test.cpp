@@ -1,10 +1,9 @@
 // What is signed is the input as long as it was when opened, read in flat memory.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <fstream>
 #include <stdexcept>
@@ -84,7 +83,8 @@ TEST(Streaming, TheReaderAheadKeepsOrderAndStopsWithItsTaker) {
     }));
     EXPECT_EQ(taken + std::to_string(reads), "abcde6");
     reads = 0;
-    EXPECT_FALSE(ReadAhead(read, 1, slots, [](const unsigned char*, std::size_t) { return false; }));
+    EXPECT_FALSE(
+        ReadAhead(read, 1, slots, [](const unsigned char*, std::size_t) { return false; }));
     EXPECT_LE(reads, slots);
     const PieceSink thrower = [](const unsigned char*, std::size_t) -> bool {
       throw std::runtime_error("taker");

@@ -35,7 +35,8 @@ FileKind KindOfPath(const std::string& path) {
 }
 
 bool SameFile(const std::string& first, const std::string& second) {
-  struct stat one {}, two {};
+  struct stat one {
+  }, two{};
   return stat(first.c_str(), &one) == 0 && S_ISREG(one.st_mode) &&
          stat(second.c_str(), &two) == 0 && SameNode(one, two);
 }

@@ -15,6 +15,7 @@ int main(int argc, char* argv[]) {
   // no byte copy of it is made.
   for (int i = 0; i < argc; ++i) arguments.push_back(DecodeArgument(argv[i]));
   std::vector<wchar_t*> pointers;
+  pointers.reserve(arguments.size() + 1);
   for (std::wstring& argument : arguments) pointers.push_back(argument.data());
   pointers.push_back(nullptr);
   return wmain(argc, pointers.data());

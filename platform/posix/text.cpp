@@ -1,9 +1,9 @@
+#include <openssl/crypto.h>
+
 #include <climits>
 #include <cstring>
 #include <cwchar>
 #include <string>
-
-#include <openssl/crypto.h>
 
 #include "platform/platform.h"
 #include "platform/posix/arguments.h"

@@ -1,10 +1,11 @@
+#include "platform/windows/console.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <streambuf>
 #include <string>
 
-#include "platform/windows/console.h"
 #include "platform/windows/utf16.h"
 
 namespace {
@@ -49,8 +50,8 @@ class ConsoleBuffer : public std::streambuf {
     if (complete > 0) {
       const std::wstring wide = Utf16(std::string_view(pbase(), complete), 0);
       DWORD written = 0;
-      if (!wide.empty() &&
-          !WriteConsoleW(console_, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr)) {
+      if (!wide.empty() && !WriteConsoleW(console_, wide.data(), static_cast<DWORD>(wide.size()),
+                                          &written, nullptr)) {
         return -1;
       }
     }

@@ -1,15 +1,14 @@
+#include <aclapi.h>
+#include <openssl/crypto.h>
+
 #include <chrono>
 #include <cwctype>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include <openssl/crypto.h>
-
 #include "platform/platform.h"
 #include "platform/windows/utf16.h"
-
-#include <aclapi.h>
 
 namespace {
 
@@ -54,9 +53,9 @@ bool OwnedByCurrentUser(const std::wstring& path) {
   std::vector<unsigned char> user = CurrentUserSid();
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (user.empty() || GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT,
-                                            OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
-                                            nullptr, &descriptor) != ERROR_SUCCESS) {
+  if (user.empty() ||
+      GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                            nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
     return false;
   }
   const bool same = EqualSid(owner, user.data()) != 0;
@@ -137,8 +136,8 @@ bool SameFile(const std::string& first, const std::string& second) {
   for (int i = 0; i < 2; ++i) {
     if (KindOfPath(*paths[i]) != FileKind::Regular) return false;
     const HANDLE file = CreateFileW(WidePath(*paths[i]).c_str(), 0,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     const bool read = GetFileInformationByHandle(file, &info[i]) != 0;
     CloseHandle(file);
@@ -173,8 +172,8 @@ OsFile CreateNewFile(const std::string& path, bool keyMaterial) {
     if (!ownerOnly.Build()) return kNoFile;
     attributes.lpSecurityDescriptor = &ownerOnly.descriptor;
   }
-  const HANDLE file = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, 0, &attributes,
-                                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE file = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, 0, &attributes, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
   return file == INVALID_HANDLE_VALUE ? kNoFile : reinterpret_cast<OsFile>(file);
 }
 

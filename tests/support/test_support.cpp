@@ -10,6 +10,7 @@
 #include <iterator>
 #include <regex>
 #include <stdexcept>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -51,12 +52,12 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
   const std::string out = Quoted(io / "1"), err = Quoted(io / "2");
   command += options.shell.empty()
                  ? "exec " + program + " >" + out + " 2>" + err
-                 : "exec bash -c " + Quoted("set -o pipefail; exec 4>" + out + " 5>" + err + "; { { " +
-                                            options.shell + "; exec " + program +
+                 : "exec bash -c " + Quoted("set -o pipefail; exec 4>" + out + " 5>" + err +
+                                            "; { { " + options.shell + "; exec " + program +
                                             " 2>&3 3>&-; } | cat >&4; } 3>&1 | cat >&5");
   const int status = std::system(command.c_str());
-  const RunResult result{ReadBytes(io / "1"), ReadBytes(io / "2"),
-                         WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+  RunResult result{ReadBytes(io / "1"), ReadBytes(io / "2"),
+                   WIFEXITED(status) ? WEXITSTATUS(status) : -1};
   EXPECT_NE(result.exitCode, -1) << argv[0] << " did not exit normally:\n" << result.err;
   return result;
 }
@@ -100,12 +101,16 @@ std::string RunOpensslOrThrow(const std::vector<std::string>& args, const std::s
 RunResult ExpectRun(const std::vector<std::string>& args, const std::string& out,
                     const std::string& err, const RunOptions& options) {
   static const std::regex sign("\"sign\":\"[^\"]*\""), opensslText("error:[0-9A-F]{8}:[^\n]*");
-  const RunResult result = RunTool(args, options);
+  RunResult result = RunTool(args, options);
   const std::string call = testing::PrintToString(args);
   EXPECT_EQ(std::regex_replace(result.out, sign, "\"sign\":\"*\""), kBanner + out) << call;
   EXPECT_EQ(std::regex_replace(result.err, opensslText, "error:*"), err) << call;
   EXPECT_EQ(result.exitCode, 0);
   return result;
+}
+
+ToolRun Row(std::vector<std::string> args, std::string out, std::string err, RunOptions options) {
+  return {std::move(args), std::move(out), std::move(err), std::move(options)};
 }
 
 void ExpectRuns(const std::vector<ToolRun>& runs) {
@@ -160,7 +165,7 @@ unsigned FileMode(const std::string& path) {
 }
 
 KeyFiles MakeKeyPair(const TempDir& dir, const std::string& kind, const std::string& stem) {
-  const KeyFiles files{dir / (stem + "_private.pem"), dir / (stem + "_public.pem")};
+  KeyFiles files{dir / (stem + "_private.pem"), dir / (stem + "_public.pem")};
   const bool gost = kind == "GOST";
   RunOpensslOrThrow({"genpkey", "-algorithm", gost ? "gost2012_256" : "RSA", "-pkeyopt",
                      gost ? "paramset:TCB" : "rsa_keygen_bits:2048", "-out", files.privateKey});
@@ -171,7 +176,8 @@ KeyFiles MakeKeyPair(const TempDir& dir, const std::string& kind, const std::str
 std::string MakeCertificate(const TempDir& dir, const std::string& privateKey,
                             const std::string& fileName, const std::vector<std::string>& extra) {
   RunOpensslOrThrow(Join({"req", "-x509", "-new", "-key", privateKey, "-days", "30", "-subj",
-                          "/C=TJ/O=TRIL Test/CN=Test Signer", "-out", dir / fileName}, extra));
+                          "/C=TJ/O=TRIL Test/CN=Test Signer", "-out", dir / fileName},
+                         extra));
   return dir / fileName;
 }
 
@@ -179,6 +185,7 @@ std::string MakePkcs12(const TempDir& dir, const std::string& privateKey, const 
                        const std::string& password, const std::string& fileName,
                        const std::vector<std::string>& extra) {
   RunOpensslOrThrow(Join({"pkcs12", "-export", "-inkey", privateKey, "-in", cert, "-passout",
-                          "pass:" + password, "-out", dir / fileName}, extra));
+                          "pass:" + password, "-out", dir / fileName},
+                         extra));
   return dir / fileName;
 }

@@ -5,11 +5,16 @@
 #include <vector>
 
 // exitCode -1: the process did not exit normally (a crash).
-struct RunResult { std::string out, err; int exitCode = -1; };
+struct RunResult {
+  std::string out, err;
+  int exitCode = -1;
+};
 // Empty: the test's own working folder, OPENSSL_CONF unset, nothing on standard input. shell:
 // commands for the shell that starts the program (limits, variables); the output then passes
 // through pipes, so that a limit on file sizes holds for the files the program writes alone.
-struct RunOptions { std::string cwd = {}, openSslConf = {}, input = {}, shell = {}; };
+struct RunOptions {
+  std::string cwd = {}, openSslConf = {}, input = {}, shell = {};
+};
 
 // The built cspTRIL, or the program CSPTRIL_TOOL names, run by CSPTRIL_TOOL_RUNNER (wine for
 // cspTRIL.exe), output through FromTextMode; openssl with the shipped configuration (GOST);
@@ -21,7 +26,7 @@ bool ToolIsWindows();  // the program under test is the Windows build (a name en
 // Text the tool wrote through a text stream: on Windows every LF must follow a CR
 // (a failure otherwise) and those CRs go; elsewhere it is returned unchanged.
 std::string FromTextMode(const std::string& bytes);
-extern const std::string kSeparator;     // between a folder and a key file name: "\" on Windows
+extern const std::string kSeparator;  // between a folder and a key file name: "\" on Windows
 
 extern const std::string kBanner;  // the three lines every run starts with
 
@@ -30,17 +35,21 @@ extern const std::string kBanner;  // the three lines every run starts with
 // masked: a record's signature as "sign":"*", OpenSSL's error texts as "error:*".
 RunResult ExpectRun(const std::vector<std::string>& args, const std::string& out,
                     const std::string& err = "", const RunOptions& options = {});
-struct ToolRun {  // one row of a table of such runs
+struct ToolRun {  // one row of a table of such runs, written Row(args, out, err, options)
   std::vector<std::string> args;
-  std::string out, err = {};
-  RunOptions options = {};
+  std::string out, err;
+  RunOptions options;
 };
+ToolRun Row(std::vector<std::string> args, std::string out, std::string err = {},
+            RunOptions options = {});
 void ExpectRuns(const std::vector<ToolRun>& runs);
 bool Contains(const std::string& text, const std::string& part);
 
 // The two signature algorithms: key kind for MakeKeyPair, word on the command line,
 // openssl dgst option, the line sign and verify print for the word, the record's prefix.
-struct Algorithm { std::string kind, word, dgst, line, prefix; };
+struct Algorithm {
+  std::string kind, word, dgst, line, prefix;
+};
 extern const Algorithm kRsa, kGost;
 
 // What sign prints after the banner with this key file and word, then `end`; the line of a
@@ -69,7 +78,9 @@ unsigned FileMode(const std::string& path);  // permission bits
 
 // Made by openssl: key pairs of the kinds "RSA" (2048 bits) and "GOST" (gost2012_256, TCB),
 // self-signed certificates (extra req arguments), PKCS#12 files (extra pkcs12 -export ones).
-struct KeyFiles { std::string privateKey, publicKey; };
+struct KeyFiles {
+  std::string privateKey, publicKey;
+};
 KeyFiles MakeKeyPair(const TempDir& dir, const std::string& kind, const std::string& stem = "key");
 std::string MakeCertificate(const TempDir& dir, const std::string& privateKey,
                             const std::string& fileName,
