@@ -124,36 +124,37 @@ TEST(SignCommand, PemAndPkcs12KeysSignAnyBytesAndEachFailurePrintsItsLines) {
   WriteBytes(in.dir / ".pfx", ReadBytes(in.pfx));
   WriteBytes(in.dir / "record", std::string(2000, 'L'));  // older and longer than a record
   WriteBytes(in.dir / "mac.pfx", WithCount(in, 2, "\x7F\xFF\xFF\xFF"));
-  const auto out = SignOutput;
-  const auto record = RecordLine;
   const std::string error = "Signature is error\n";
-  const RunResult run =
-      ExpectRun({"sign", "SHA256", key, "data", "record", "", "x"},
-                out(key, kRsa, record(kRsa, "") + "Signature written to record\n"), "", in.here);
+  const RunResult run = ExpectRun(
+      {"sign", "SHA256", key, "data", "record", "", "x"},
+      SignOutput(key, kRsa, RecordLine(kRsa, "") + "Signature written to record\n"), "", in.here);
   EXPECT_TRUE(Contains(run.out, kRsa.prefix + ReadBytes(in.dir / "record") + "\n"));
   ExpectRuns({
       Row({"sign", "GOST", "gost_private.pem", "data"},
-          out("gost_private.pem", kGost, record(kGost, "")), "", in.here),
+          SignOutput("gost_private.pem", kGost, RecordLine(kGost, "")), "", in.here),
       // The certificate gives the serial (and the digest); the password follows an empty output.
       Row({"sign", "GOST", "rsa.pfx", "data", "", "pw"},
-          out("rsa.pfx", kGost, record(kGost, "0102")), "", in.here),
+          SignOutput("rsa.pfx", kGost, RecordLine(kGost, "0102")), "", in.here),
       // Both files are read before the word is looked at.
       Row({"sign", "sha256", "no", "no"}, "Private key path is no\nAlgoritm is Missing\n",
           kUnreadable + kUnreadable),
-      Row({"sign", "SHA256", "no", "data"}, out("no", kRsa, error), kUnreadable + noKey, in.here),
+      Row({"sign", "SHA256", "no", "data"}, SignOutput("no", kRsa, error), kUnreadable + noKey,
+          in.here),
       // Only PFX, pfx and Pfx mark a PKCS#12 file; a name that is all extension has none.
-      Row({"sign", "SHA256", ".pfx", "data", "", "pw"}, out(".pfx", kRsa, error), noKey, in.here),
-      Row({"sign", "SHA256", "pem.pfx", "data"}, out("pem.pfx", kRsa, error),
+      Row({"sign", "SHA256", ".pfx", "data", "", "pw"}, SignOutput(".pfx", kRsa, error), noKey,
+          in.here),
+      Row({"sign", "SHA256", "pem.pfx", "data"}, SignOutput("pem.pfx", kRsa, error),
           "Error reading PFX file.\n" + noKey, in.here),
-      Row({"sign", "SHA256", "rsa.pfx", "data", "", "wrong"}, out("rsa.pfx", kRsa, error),
+      Row({"sign", "SHA256", "rsa.pfx", "data", "", "wrong"}, SignOutput("rsa.pfx", kRsa, error),
           "Error parsing PFX file: error:*\n" + noKey, in.here),
       // A count that would keep the library busy for minutes is refused at once.
-      Row({"sign", "SHA256", "mac.pfx", "data", "", "pw"}, out("mac.pfx", kRsa, error),
+      Row({"sign", "SHA256", "mac.pfx", "data", "", "pw"}, SignOutput("mac.pfx", kRsa, error),
           TooManyRounds("2147483647") + noKey, in.here),
       // An RSA key does not suit the GOST digest: the signing calls fail without a word.
-      Row({"sign", "GOST", key, "data"}, out(key, kGost, error), "", in.here),
+      Row({"sign", "GOST", key, "data"}, SignOutput(key, kGost, error), "", in.here),
       // A missing input file is signed as empty data.
-      Row({"sign", "SHA256", key, "no"}, out(key, kRsa, record(kRsa, "")), kUnreadable, in.here),
+      Row({"sign", "SHA256", key, "no"}, SignOutput(key, kRsa, RecordLine(kRsa, "")), kUnreadable,
+          in.here),
   });
   // The reader hands on the certificate's digest by its plain name.
   std::string serial, digest;

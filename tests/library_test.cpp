@@ -13,33 +13,14 @@
 #include "tests/support/test_support.h"
 
 TEST(Entry, ShortCommandLinesGetTheUsageOrTheCommandsOwnLinesAndUnknownWordsUncnownCommand) {
-  const std::string subject =
-      " \"/C=TJ/ST=Tajikistan/L=Dushanbe/O=YourOrganization/OU=YourUnit/"
-      "CN=YourCommonName\"";
-  const std::string rsaCsr =
-      "cspTRIL.exe CSR SHA256 C:\\test\\rsa_private_key.pem c:\\test\\"
-      "rsa_public_key.pem" +
-      subject;
-  const std::string gostCsr =
-      "cspTRIL.exe CSR GOST C:\\test\\gost_private_key.pem c:\\test\\"
-      "gost_public_key.pem" +
-      subject;
-  const std::string sign = "cspTRIL.exe sign ", verify = "cspTRIL.exe verify ", in = " c:\\test\\";
-  const std::string usage =
-      "Command is Missing. Commands:\ncspTRIL.exe genkeys RSA 1024\ncspTRIL.exe genkeys GOST\n"
-      "cspTRIL.exe genkeys RSA 1024 C:\\test \ncspTRIL.exe genkeys GOST C:\\test\n" +
-      sign + "SHA256 C:\\test\\rsa_private_key.pem" + in + "test.txt\n" + sign +
-      "GOST C:\\test\\gost_private_key.pem" + in + "test.txt\n" + sign +
-      "SHA256 C:\\test\\rsa_private_key.pem" + in + "test.txt" + in + "test.sig\n" + sign +
-      "GOST C:\\test\\gost_private_key.pem" + in + "test.txt" + in + "test.sig\n" + sign +
-      "SHA256 C:\\test\\rsa_cert.pfx" + in + "test.txt" + in + "rsa.sign password\n" + sign +
-      "GOST C:\\test\\gost_cert.pfx" + in + "test.txt" + in + "gost.sign password\n" + verify +
-      "SHA256 C:\\test\\rsa_public_key.pem" + in + "test.txt" + in + "test.sig\n" + verify +
-      "GOST C:\\test\\gost_public_key.pem" + in + "test.txt" + in + "test.sig\n" +
-      "cspTRIL verify SHA256 C:\\test\\out.pfx" + in + "test.txt" + in + "out.sign 4729\n" +
-      rsaCsr + "\n" + gostCsr + "\n" + rsaCsr + " C:\\test\\rsa.csr\n" + gostCsr +
-      " C:\\test\\gost.csr\ncspTRIL.exe PFX private_key.pem cert.pem outfile.pfx pfxpassword "
-      "cacert.pem friendlyname\n";
+  // The usage text, line for line as it is specified (tests/golden/usage.txt); lines 15 and
+  // 14 are the CSR examples, which the CSR command repeats.
+  const std::string usage = ReadBytes(CSPTRIL_GOLDEN "/usage.txt");
+  const auto line = [&usage](int number) {
+    std::size_t at = 0;
+    for (int i = 0; i < number; ++i) at = usage.find('\n', at) + 1;
+    return usage.substr(at, usage.find('\n', at) + 1 - at);
+  };
   const std::string wrong = "Wrong input parameters\n", must = wrong + "Must be : cspTRIL.exe ";
   ExpectRuns({
       Row({}, usage),
@@ -50,7 +31,7 @@ TEST(Entry, ShortCommandLinesGetTheUsageOrTheCommandsOwnLinesAndUnknownWordsUncn
       Row({"sign", "GOST", "key"}, "Private key file or input file is not set\n"),
       Row({"verify", "SHA256", "a", "b"},
           must + "verify SHA256 rsa_public_key.pem test.txt test.sig\n"),
-      Row({"CSR", "SHA256", "a", "b"}, wrong + gostCsr + "\n" + rsaCsr + "\n"),
+      Row({"CSR", "SHA256", "a", "b"}, wrong + line(15) + line(14)),
       Row({"PFX", "a", "b", "c"},
           must + "PFX private_key.pem cert.pem outfile.pfx pfxpassword cacert.pem friendlyname\n"),
   });
