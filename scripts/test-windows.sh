@@ -2,7 +2,8 @@
 # Runs the command-level test suite against the Windows build under Wine: the
 # tests stay Linux programs and start `wine cspTRIL.exe` for every run.
 #   scripts/test-windows.sh [NATIVE_BUILD_DIR [EXE [CTEST_ARGS...]]]
-# defaults: build and build-windows/cspTRIL.exe. The Wine prefix is made for the
+# defaults: build and build-windows/cspTRIL.exe. CSPTRIL_WINE_LANGS names the
+# locales to run under (default both, see below). The Wine prefix is made for the
 # run and removed after it; one persistent Wine server serves every run, since
 # starting one per run costs seconds each.
 set -euo pipefail
@@ -27,7 +28,7 @@ wineserver -w
 mkfifo "$WINEPREFIX/com1"
 ln -sfn "$WINEPREFIX/com1" "$WINEPREFIX/dosdevices/com1"
 wineserver -p
-for lang in ru_RU.UTF-8 C.UTF-8; do
+for lang in ${CSPTRIL_WINE_LANGS:-ru_RU.UTF-8 C.UTF-8}; do
   echo "== cspTRIL.exe under Wine, LANG=$lang"
   LANG=$lang CSPTRIL_TOOL=$exe CSPTRIL_TOOL_RUNNER=wine \
     ctest --test-dir "$build" -j2 --output-on-failure "$@"
