@@ -14,7 +14,7 @@ void WipeString(std::string& text) {
 }
 
 void WipeWideText(wchar_t* text) {
-  if (text != nullptr) OPENSSL_cleanse(text, std::wcslen(text) * sizeof(wchar_t));
+  OPENSSL_cleanse(text, std::wcslen(text) * sizeof(wchar_t));
 }
 
 SecretString::SecretString(std::string&& value) {

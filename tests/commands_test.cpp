@@ -109,6 +109,13 @@ TEST(GenKeys, BothKindsWriteOwnerOnlyPkcs8KeysAndEachFailureIsReported) {
     EXPECT_TRUE(Contains(RunOpensslOrThrow({"pkey", "-in", key, "-text_pub"}), detail));
     EXPECT_EQ(FileMode(key) & OthersMayRead(), 0u);
   }
+  if (!ToolIsWindows()) {  // the current folder, asked for the keys' place, removed under the tool
+    fs::create_directory(dir / "gone");
+    ExpectRun({"genkeys", "RSA", "1024"}, "RSA generation key\nBitSize: 1024\nResult :0\n",
+              "Cannot determine the current directory (missing, or longer than 259 characters);"
+              " name the output folder instead.\n",
+              {dir / "gone", "", "", "rmdir \"$PWD\""});
+  }
   // A size that is no decimal number ends the run at once, with exit code 1.
   const RunResult run = RunTool({"genkeys", "RSA", "abc", no});
   EXPECT_EQ(run.out + run.err, kBanner +
