@@ -13,9 +13,7 @@ void WipeString(std::string& text) {
   text.clear();
 }
 
-void WipeWideText(wchar_t* text) {
-  OPENSSL_cleanse(text, std::wcslen(text) * sizeof(wchar_t));
-}
+void WipeWideText(wchar_t* text) { OPENSSL_cleanse(text, std::wcslen(text) * sizeof(wchar_t)); }
 
 SecretString::SecretString(std::string&& value) {
   // A short value lives inside the string object: swapped out, its characters

@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <regex>
 
@@ -31,8 +32,9 @@ TEST(HostileInputs, FoldersLongOrNonUtf8NamesAndUnwritableOutputsEndEachRunWithI
   // that nobody writes to (a fresh machine may have no serial port).
   const std::string fifo = dir / "fifo", endless = ToolIsWindows() ? "COM1" : "/dev/zero",
                     conf = ToolIsWindows() ? "COM1" : fifo,
-                    devNull = ToolIsWindows() ? "NUL" : "/dev/null";
+                    devNull = ToolIsWindows() ? "NUL" : "/dev/null", huge = dir / "huge.pem";
   mkfifo(fifo.c_str(), 0600);
+  std::ofstream(huge, std::ios::binary).seekp((1LL << 40) - 1).put('-');  // sparse: a terabyte
   const auto noConf = [](const std::string& path, const std::string& why) {
     return Row({"foo", "bar"}, "Uncnown command\n",
                "Cannot load OpenSSL configuration " + path + ": " + why + "\n", {"", path});
@@ -46,6 +48,8 @@ TEST(HostileInputs, FoldersLongOrNonUtf8NamesAndUnwritableOutputsEndEachRunWithI
       Row({"sign", "SHA256", folder, data}, SignOutput(folder, kRsa, "Signature is error\n"),
           unreadable + "Failed to load private key.\n"),
       Row({"sign", "SHA256", key, tooLong}, SignOutput(key, kRsa, record), unreadable),
+      Row({"sign", "SHA256", huge, data}, SignOutput(huge, kRsa, "Signature is error\n"),
+          "Not enough memory to read file: " + huge + "\nFailed to load private key.\n"),
       Row({"sign", "SHA256", key, data, folder}, SignOutput(key, kRsa, record), noWrite(folder)),
       Row({"sign", "SHA256", key, endless}, SignOutput(key, kRsa, record), unreadable),
       Row({"sign", "SHA256", key, data, devNull}, SignOutput(key, kRsa, record), noWrite(devNull)),

@@ -1,5 +1,4 @@
-// The tool's own keys, requests and PKCS#12 files in a round trip with the
-// openssl program, for RSA and GOST: each side reads what the other wrote.
+// The tool's keys, requests, PKCS#12 files and signatures, RSA and GOST, read by openssl and back.
 #include <gtest/gtest.h>
 
 #include "tests/support/test_support.h"

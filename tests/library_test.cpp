@@ -64,9 +64,8 @@ TEST(WindowsCommandLine, OnlyTheArgumentAtTheIndexTurnsToXsWhereTheRuntimeSplits
   }
 }
 
-// Two traps that must stay shut: a secret becomes a plain (never wiped) string only where
-// .value() is written out, and the engines read an open input file, never bytes that a
-// temporary passed in could hold.
+// Traps that stay shut: a secret becomes a plain (never wiped) string only where .value() is
+// written out; the engines read an open input file, never bytes a temporary could hold.
 static_assert(!std::is_convertible_v<const SecretString&, const std::string&>);
 static_assert(
     !std::is_invocable_v<decltype(&SignData), const std::string&, const std::string&, std::string&,

@@ -13,9 +13,8 @@
 #include "common/read_ahead.h"
 #include "tests/support/test_support.h"
 
-// The tool opens the input, then waits on a key file that is a FIFO: the
-// input changes while the tool is held there, before a byte of it is read,
-// so the test needs no hook in the tool and leaves nothing to timing.
+// The tool opens the input, then waits on a key file that is a FIFO: the input changes while
+// the tool is held there, before a byte of it is read; no hook in the tool, nothing to timing.
 TEST(Streaming, WhatIsSignedIsTheInputAsLongAsItWasWhenOpenedWhateverItBecomes) {
   TempDir dir;
   const KeyFiles keys = MakeKeyPair(dir, "RSA");

@@ -34,10 +34,9 @@ std::string Quoted(const std::string& text) {
   return "'" + std::regex_replace(text, std::regex("'"), "'\\''") + "'";
 }
 
-// Standard input, output and error are files in a scratch folder, so that no
-// pipe can fill up and block either side. The shell execs the program, so a
-// crash shows in the status it leaves: a process that a signal ends (a crash, or
-// a sanitizer stopping it) fails the test, whatever the test goes on to check.
+// Standard input, output and error are files in a scratch folder: no pipe can fill up and block
+// either side. The shell execs the program, so a process that a signal ends (a crash, or a
+// sanitizer stopping it) fails the test, whatever the test goes on to check.
 RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options,
                      const std::string& runner = "") {
   TempDir io;

@@ -9,9 +9,8 @@ struct RunResult {
   std::string out, err;
   int exitCode = -1;
 };
-// Empty: the test's own working folder, OPENSSL_CONF unset, nothing on standard input. shell:
-// commands for the shell that starts the program (limits, variables); the output then passes
-// through pipes, so that a limit on file sizes holds for the files the program writes alone.
+// Empty: the test's working folder, OPENSSL_CONF unset, no standard input. shell: commands for
+// the shell that starts the program (limits, variables); output then passes through pipes.
 struct RunOptions {
   std::string cwd = {}, openSslConf = {}, input = {}, shell = {};
 };
@@ -23,16 +22,15 @@ RunResult RunTool(const std::vector<std::string>& args, const RunOptions& option
 RunResult RunOpenssl(const std::vector<std::string>& args, const std::string& input = {});
 std::string RunOpensslOrThrow(const std::vector<std::string>& args, const std::string& input = {});
 bool ToolIsWindows();  // the program under test is the Windows build (a name ending ".exe")
-// Text the tool wrote through a text stream: on Windows every LF must follow a CR
-// (a failure otherwise) and those CRs go; elsewhere it is returned unchanged.
+// Text the tool wrote through a text stream: on Windows every LF must follow a CR (a failure
+// otherwise) and those CRs go; elsewhere it is returned unchanged.
 std::string FromTextMode(const std::string& bytes);
 extern const std::string kSeparator;  // between a folder and a key file name: "\" on Windows
 
 extern const std::string kBanner;  // the three lines every run starts with
 
-// Runs the tool and expects exactly kBanner + out on standard output, err on
-// standard error and exit code 0. What differs from run to run is compared
-// masked: a record's signature as "sign":"*", OpenSSL's error texts as "error:*".
+// Runs the tool and expects exactly kBanner + out on standard output, err on standard error and
+// exit code 0; compared masked: a record's signature as "sign":"*", OpenSSL's as "error:*".
 RunResult ExpectRun(const std::vector<std::string>& args, const std::string& out,
                     const std::string& err = "", const RunOptions& options = {});
 struct ToolRun {  // one row of a table of such runs, written Row(args, out, err, options)
