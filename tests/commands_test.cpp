@@ -33,9 +33,8 @@ struct Inputs {
 // which turns the owner's entry into user and group bits, no bits for others nor group writing.
 unsigned OthersMayRead() { return ToolIsWindows() ? 0027u : 07177u; }
 
-// The PKCS#12 file openssl made with its iteration counts of 2048, each after an 8-byte salt
-// (the first the encrypted safe's, the next the key's, the last the MAC's), with the nth count
-// replaced by a longer one: its salt gives up the bytes, so no length around it changes.
+// openssl's PKCS#12 file (counts of 2048, each after an 8-byte salt: the safe's, the key's, the
+// MAC's) with the nth count made longer: its salt gives up the bytes, so no length changes.
 std::string WithCount(const Inputs& in, int nth, const std::string& count) {
   std::string der = ReadBytes(in.pfx);
   std::size_t at = std::string::npos;  // the first search starts at npos + 1, which is 0

@@ -1,6 +1,5 @@
 // Folders, names too long or not UTF-8, devices, unwritable outputs, hostile configurations and
-// outputs a hostile user prepared: every run ends normally with its verdict, and no key or older
-// file is lost. (Damaged file contents are the fuzz targets' part.)
+// planted outputs: every run ends normally with its verdict; no key or older file is lost.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
@@ -48,8 +47,6 @@ TEST(HostileInputs, FoldersLongOrNonUtf8NamesAndUnwritableOutputsEndEachRunWithI
       Row({"sign", "SHA256", folder, data}, SignOutput(folder, kRsa, "Signature is error\n"),
           unreadable + "Failed to load private key.\n"),
       Row({"sign", "SHA256", key, tooLong}, SignOutput(key, kRsa, record), unreadable),
-      Row({"sign", "SHA256", huge, data}, SignOutput(huge, kRsa, "Signature is error\n"),
-          "Not enough memory to read file: " + huge + "\nFailed to load private key.\n"),
       Row({"sign", "SHA256", key, data, folder}, SignOutput(key, kRsa, record), noWrite(folder)),
       Row({"sign", "SHA256", key, endless}, SignOutput(key, kRsa, record), unreadable),
       Row({"sign", "SHA256", key, data, devNull}, SignOutput(key, kRsa, record), noWrite(devNull)),
@@ -68,6 +65,11 @@ TEST(HostileInputs, FoldersLongOrNonUtf8NamesAndUnwritableOutputsEndEachRunWithI
       Row({"PFX", key, folder, dir / "out", "pw"}, noPfx,
           unreadable + "Error reading X.509 certificate.\n"),
   });
+  const char* runner = std::getenv("CSPTRIL_TOOL_RUNNER");  // valgrind ends a run new fails
+  if (runner == nullptr || !Contains(runner, "valgrind")) {
+    ExpectRun({"sign", "SHA256", huge, data}, SignOutput(huge, kRsa, "Signature is error\n"),
+              "Not enough memory to read file: " + huge + "\nFailed to load private key.\n");
+  }
   EXPECT_EQ(FileMode("/dev/null"), 0666u);  // a device is never written to, nor replaced
   if (!ToolIsWindows()) return;
   // Engines and providers that a configuration names come from the exe's folder alone, never

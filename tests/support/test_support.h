@@ -15,9 +15,8 @@ struct RunOptions {
   std::string cwd = {}, openSslConf = {}, input = {}, shell = {};
 };
 
-// The built cspTRIL, or the program CSPTRIL_TOOL names, run by CSPTRIL_TOOL_RUNNER (wine for
-// cspTRIL.exe), output through FromTextMode; openssl with the shipped configuration (GOST);
-// OrThrow throws with its standard error on failure.
+// The built cspTRIL (or CSPTRIL_TOOL) run by CSPTRIL_TOOL_RUNNER (wine for cspTRIL.exe), output
+// through FromTextMode; openssl with the shipped configuration; OrThrow throws with its stderr.
 RunResult RunTool(const std::vector<std::string>& args, const RunOptions& options = {});
 RunResult RunOpenssl(const std::vector<std::string>& args, const std::string& input = {});
 std::string RunOpensslOrThrow(const std::vector<std::string>& args, const std::string& input = {});
