@@ -102,14 +102,9 @@ TEST(HostileInputs, NoOutputCostsAKeyAnInputOrAnOlderFile) {
   WriteBytes(data, "Payment order 42\n");
   using Args = std::vector<std::string>;
   using Command = std::function<Args(const std::string& output)>;
-  const Command sign =
-                    [&](auto out) {
-                      return Args{"sign", "SHA256", key, data, out};
-                    },
-                csr = [&](auto out) { return Args{"CSR", "SHA256", key, pub, "/CN=x", out}; },
-                pfx = [&](auto out) {
-                  return Args{"PFX", key, cert, out, "pw"};
-                };
+  const Command sign = [&](auto out) { return Args{"sign", "SHA256", key, data, out}; };
+  const Command csr = [&](auto out) { return Args{"CSR", "SHA256", key, pub, "/CN=x", out}; };
+  const Command pfx = [&](auto out) { return Args{"PFX", key, cert, out, "pw"}; };
   // Refused before a line is printed or a file read, by name and through a hard link.
   const std::string inputs = ReadBytes(key) + ReadBytes(pub) + ReadBytes(cert) + ReadBytes(data);
   for (const auto& [command, input] : std::vector<std::pair<Command, std::string>>{

@@ -38,10 +38,14 @@ TEST(Entry, ShortCommandLinesGetTheUsageOrTheCommandsOwnLinesAndUnknownWordsUncn
 }
 
 TEST(WideToUtf8, KeepsTheTerminatorAndGivesBackEveryArgumentByte) {
-  EXPECT_EQ(WideToUtf8(L"C:\\\u0080\u00e9\u20ac\U00010000\U0010FFFF"),
-            std::string("C:\\\xC2\x80\xC3\xA9\xE2\x82\xAC\xF0\x90\x80\x80\xF4\x8F\xBF\xBF") + '\0');
-  EXPECT_EQ(DecodeArgument("\xE2\x82\xAC\xF4\x8F\xBF\xBF\xF4\x90\x80"),
-            L"\u20ac\U0010FFFF\xDCF4\xDC90\xDC80");
+  // Each length's first and last character both ways; surrogates, past U+10FFFF: no UTF-8.
+  const std::string utf8 =
+      "C:\\\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xEF\xBF\xBF"
+      "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF";
+  const std::wstring wide = L"C:\\\u0080\u07FF\u0800\uD7FF\uE000\uFFFF\U00010000\U0010FFFF";
+  EXPECT_EQ(WideToUtf8(wide + L"\xD800\xDFFF\x110000"),
+            utf8 + "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD" + '\0');
+  EXPECT_EQ(DecodeArgument(utf8 + "\xF4\x90\x80"), wide + L"\xDCF4\xDC90\xDC80");
   // Bytes that are no UTF-8 (a lone 0xFF, cut or surrogate or too high sequences) survive.
   for (std::string bytes : {"\xFF", "a\xC3", "\xED\xA0\x80", "\xF4\x90\x80", "\xE0\x80\xA0"}) {
     EXPECT_EQ(WithoutTrailingNul(WideToUtf8(DecodeArgument(bytes))), bytes);
