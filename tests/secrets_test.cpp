@@ -87,6 +87,7 @@ TEST(Secrets, PasswordsLeaveTheCommandLineAndNoSecretStaysInFreedMemory) {
     std::filesystem::remove(fifo);
 
     std::vector<wchar_t*> argv;
+    argv.reserve(args.size());
     for (std::wstring& arg : args) argv.push_back(arg.data());
     testing::internal::CaptureStdout();
     watched = &secrets;
