@@ -73,9 +73,8 @@ TEST(Secrets, PasswordsLeaveTheCommandLineAndNoSecretStaysInFreedMemory) {
       const std::string& inProcess = arg == fifo ? fed : arg;  // in this process: the file itself
       args.push_back(DecodeArgument(inProcess));
     }
-    // The command line of the waiting run, as any user reads it. Under a runner (Wine's
-    // loader, valgrind) /proc shows the runner's own, out of the program's reach; Windows
-    // processes read the one it changes.
+    // The waiting run's command line as any user reads it. Under a runner (Wine's loader,
+    // valgrind) /proc shows the runner's own, which the program cannot change.
     for (const auto& process : std::filesystem::directory_iterator("/proc")) {
       std::ifstream file(process.path() / "cmdline", std::ios::binary);
       const std::string text{std::istreambuf_iterator<char>(file), {}};
