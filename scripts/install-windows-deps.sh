@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Installs what building cspTRIL.exe and testing it under Wine needs on Debian 12
 # (run as root): the MinGW-w64 cross-compilers (the posix thread model), Wine,
-# the tools that make the ZIP's texts, and the Russian UTF-8 locale in which
-# Wine's ANSI code page is 1251. Nothing installed is upgraded.
+# the tools that make the ZIP's texts, script (a terminal for the console test),
+# and the Russian UTF-8 locale in which Wine's ANSI code page is 1251. Nothing
+# installed is upgraded.
 set -euo pipefail
 
 packages=(
   cmake ninja-build ca-certificates
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  wine wine64
+  wine wine64 bsdutils
   groff-base zip unzip locales
 )
 
