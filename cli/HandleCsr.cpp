@@ -36,8 +36,9 @@ bool HandleCsr(int argc, wchar_t* argv[]) {
     sign_algoritm = "md_gost12_256";
   }
 
-  const std::string csr =
-      sign_algoritm.empty() ? std::string() : GenerateCsr(sign_algoritm, privateKey, publicKey, subject);
+  const std::string csr = sign_algoritm.empty()
+                              ? std::string()
+                              : GenerateCsr(sign_algoritm, privateKey, publicKey, subject);
   std::cout << "CSR:" << csr << std::endl;
   // A failed build leaves nothing to save: no empty request file is made,
   // and an earlier file of that name is left as it was.

@@ -24,8 +24,8 @@ PreparedFile::~PreparedFile() {
   if (!temporary_.empty()) RemoveFile(temporary_);
 }
 
-WriteOutcome PreparedFile::Prepare(const std::string& path, const std::string& bytes,
-                                   Access access, Mode mode) {
+WriteOutcome PreparedFile::Prepare(const std::string& path, const std::string& bytes, Access access,
+                                   Mode mode) {
   path_ = path;
   const bool keyMaterial = access == Access::OwnerOnly;
   if (!MayReplace(path, keyMaterial)) return WriteOutcome::Refused;
@@ -40,8 +40,7 @@ WriteOutcome PreparedFile::Prepare(const std::string& path, const std::string& b
   if (file == kNoFile) return WriteOutcome::Refused;
   temporary_ = temporary;
   const bool written = WriteAllTo(file, bytes, mode == Mode::Text);
-  return FlushAndClose(file) && written ? WriteOutcome::Written
-                                        : WriteOutcome::FailedAfterCreating;
+  return FlushAndClose(file) && written ? WriteOutcome::Written : WriteOutcome::FailedAfterCreating;
 }
 
 bool PreparedFile::MoveIntoPlace() {

@@ -28,8 +28,7 @@ class PreparedFile {
   ~PreparedFile();
 
   // The first step; Written when the new file is whole, flushed and closed.
-  WriteOutcome Prepare(const std::string& path, const std::string& bytes, Access access,
-                       Mode mode);
+  WriteOutcome Prepare(const std::string& path, const std::string& bytes, Access access, Mode mode);
   // The second step, after a successful first: false when the move fails,
   // which leaves the destination as it was.
   bool MoveIntoPlace();

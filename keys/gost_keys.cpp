@@ -133,8 +133,7 @@ bool GenerateAndSaveGostKeys(std::string OpenSSLPath, const std::string& private
 
   // Both files whole beside their places before either is moved there.
   PreparedFile privateFile, publicFile;
-  if (!PreparePem(privateFile, key.get(), privateKeyPath, Access::OwnerOnly,
-                  GostPrivateKeyToPem) ||
+  if (!PreparePem(privateFile, key.get(), privateKeyPath, Access::OwnerOnly, GostPrivateKeyToPem) ||
       !PreparePem(publicFile, key.get(), publicKeyPath, Access::Ordinary, GostPublicKeyToPem)) {
     return false;
   }

@@ -1,0 +1,21 @@
+// Preloaded into the tool (LD_PRELOAD), its file reads fail once 1 MiB has been read, as reads
+// from a failing disk do: a short count, EIO, and the stream's error flag set.
+#include <dlfcn.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+
+extern "C" std::size_t fread(void* into, std::size_t size, std::size_t count, std::FILE* stream) {
+  using Fread = std::size_t (*)(void*, std::size_t, std::size_t, std::FILE*);
+  static const auto real = reinterpret_cast<Fread>(dlsym(RTLD_NEXT, "fread"));
+  static std::atomic<std::size_t> total{0};
+  if (total >= (1u << 20)) {
+    stream->_flags |= _IO_ERR_SEEN;
+    errno = EIO;
+    return 0;
+  }
+  const std::size_t read = real(into, size, count, stream);
+  total += read * size;
+  return read;
+}
