@@ -39,10 +39,9 @@ TEST(Interop, KeysRequestsPkcs12FilesAndSignaturesRoundTripWithOpenssl) {
                          "                    CA:FALSE\n"
                          "                X509v3 Key Usage: \n"
                          "                    Digital Signature, Key Encipherment\n"));
-    // openssl issues the certificate, its authority signing with SHA-512, then SHA-1, whatever
-    // the key; the tool packs it with its key and the authority's, and openssl opens the file.
-    // The tool signs with its key file and each PKCS#12 file, where the certificate gives the
-    // serial and the word the digest; openssl checks each signature.
+    // openssl issues the certificate (signed with SHA-512, then SHA-1, whatever the key), the tool
+    // packs it with its key and the authority's; it signs with its key file and each PKCS#12
+    // file, the certificate giving the serial and the word the digest; openssl checks them all.
     const KeyFiles issuer = MakeKeyPair(dir, "RSA", "issuer");
     const std::string ca = MakeCertificate(dir, issuer.privateKey, "ca.crt");
     for (const std::string by : {"", "-sha512", "-sha1"}) {

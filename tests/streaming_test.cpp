@@ -49,15 +49,12 @@ TEST(Streaming, WhatIsSignedIsTheInputAsLongAsItWasWhenOpenedOrNothingIfItShrank
       EXPECT_EQ(RawSignatureOf(run.out), ReadBytes(dir / "sig")) << run.out << run.err;
     }
   }
-  // A read that fails part-way: signed and verified as nothing. (A sanitizer or valgrind must be
-  // the first library loaded, and Wine's reads are not the preloaded library's.)
+  // A read that fails part-way: nothing is signed. (A sanitizer or valgrind must be the first
+  // library loaded, and Wine's reads are not the preloaded library's.)
   if (CSPTRIL_SANITIZED || std::getenv("CSPTRIL_TOOL_RUNNER") != nullptr) return;
-  const RunOptions failing{"", "", "", "export LD_PRELOAD=" CSPTRIL_READ_FAILS};
-  const std::string why = Unreadable(input, "Input/output error");
-  ExpectRuns(
-      {Row({"sign", "SHA256", keys.privateKey, input}, 1, SignOutput(keys.privateKey, kRsa, ""),
-           why, failing),
-       Row({"verify", "SHA256", keys.publicKey, input, dir / "sig"}, 1, kRsa.line, why, failing)});
+  ExpectRun({"sign", "SHA256", keys.privateKey, input}, 1, SignOutput(keys.privateKey, kRsa, ""),
+            Unreadable(input, "Input/output error"),
+            {"", "", "", "export LD_PRELOAD=" CSPTRIL_READ_FAILS});
 }
 
 TEST(Streaming, ATwoAndAHalfGibibyteFileIsSignedAndVerifiedInFlatMemory) {

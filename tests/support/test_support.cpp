@@ -47,13 +47,13 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
   if (!options.cwd.empty()) command += "cd " + Quoted(options.cwd) + " && ";
   std::string program = runner;
   for (const std::string& arg : argv) program += " " + Quoted(arg);
-  const std::string in = " <" + Quoted(io / "0"), out = Quoted(io / "1"), err = Quoted(io / "2");
-  command += options.shell.empty() ? "exec " + program + in + " >" + out + " 2>" + err
-                                   : "exec bash -c " +
-                                         Quoted("set -o pipefail; exec 4>" + out + " 5>" + err +
-                                                "; { { " + options.shell + "; exec " + program +
-                                                " 2>&3 3>&-; } | cat >&4; } 3>&1 | cat >&5") +
-                                         in;
+  const std::string out = Quoted(io / "1"), err = Quoted(io / "2");
+  command +=
+      "exec <" + Quoted(io / "0") + " " +
+      (options.shell.empty() ? program + " >" + out + " 2>" + err
+                             : "bash -c " + Quoted("set -o pipefail; exec 4>" + out + " 5>" + err +
+                                                   "; { { " + options.shell + "; exec " + program +
+                                                   " 2>&3 3>&-; } | cat >&4; } 3>&1 | cat >&5"));
   const int status = std::system(command.c_str());
   RunResult result{ReadBytes(io / "1"), ReadBytes(io / "2"),
                    WIFEXITED(status) ? WEXITSTATUS(status) : -1};
@@ -119,8 +119,8 @@ void ExpectRuns(const std::vector<ToolRun>& runs) {
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
-std::string Unreadable(const std::string& path, const std::string& reason) {
-  return "Unable to open key file!\nCannot read " + path + ": " + reason + "\n";
+std::string Unreadable(const std::string& path, std::string why) {
+  return "Unable to open key file!\nCannot read " + path + ": " + why + "\n";
 }
 
 std::string SignOutput(const std::string& keyFile, const Algorithm& alg, const std::string& end) {
