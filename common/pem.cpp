@@ -2,8 +2,6 @@
 
 #include <openssl/pem.h>
 
-#include <cstring>
-
 #include "common/handles.h"
 
 int GivenPassPhrase(char* buffer, int size, int /*rwflag*/, void* passPhrase) {
@@ -12,7 +10,7 @@ int GivenPassPhrase(char* buffer, int size, int /*rwflag*/, void* passPhrase) {
       given->size() > static_cast<std::size_t>(size)) {
     return -1;
   }
-  std::memcpy(buffer, given->data(), given->size());
+  given->copy(buffer, given->size());
   return static_cast<int>(given->size());
 }
 

@@ -139,9 +139,8 @@ TEST(SignCommand, PemAndPkcs12KeysSignAnyBytesWithTheWordsKeysAndEachFailurePrin
           SignOutput("rsa.pfx", kRsa, RecordLine(kRsa, "0102")), "", in.here),
       Row({"sign", "SHA256", "enc.pem", "data", "", "pw"}, 0,
           SignOutput("enc.pem", kRsa, RecordLine(kRsa, "")), "", in.here),
-      // Standard input a pipe that stays open: no pass phrase is asked for there.
       Row({"sign", "SHA256", "enc.pem", "data"}, 1, SignOutput("enc.pem", kRsa, error), noKey,
-          {in.dir.path(), "", "", "exec < <(exec sleep 30 2>&- 3>&-)"}),
+          {in.dir.path(), "", "", "exec < <(exec sleep 30 2>&- 3>&-)"}),  // no prompt on a pipe
       // A file that cannot be read ends the run, before the word is looked at.
       Row({"sign", "sha256", key, "no"}, 1, "Private key path is " + key + "\n", Unreadable("no"),
           in.here),

@@ -23,7 +23,7 @@ TEST(HostileInputs, FoldersLongOrNonUtf8NamesAndUnwritableOutputsEndEachRunWithI
   const std::string key = keys.privateKey, pub = keys.publicKey,
                     data = dir / (ToolIsWindows() ? "data" : "\xFF\xFE");
   const std::string &folder = dir.path(), tooLong = "/" + std::string(4095, 'a');  // over PATH_MAX
-  const std::string noPfx = "Generate PKCS12 failed0\n", isFolder = "Is a directory";
+  const std::string noPfx = "Generate PKCS12 failed0\n";
   const char* tooLongWhy = ToolIsWindows() ? "No such file or directory" : "File name too long";
   const auto noWrite = [](const std::string& path) {
     return "Failed to open file for writing: " + path + "\n";
@@ -42,7 +42,7 @@ TEST(HostileInputs, FoldersLongOrNonUtf8NamesAndUnwritableOutputsEndEachRunWithI
   const std::string cert = MakeCertificate(dir, key, "c"), csr = "CSR:" + ReadBytes(dir / "req");
   const std::string path = "Private key path is " + key + "\n";
   ExpectRuns({
-      Row({"sign", "SHA256", key, folder}, 1, path, Unreadable(folder, isFolder)),
+      Row({"sign", "SHA256", key, folder}, 1, path, Unreadable(folder, "Is a directory")),
       Row({"sign", "SHA256", key, tooLong}, 1, path, Unreadable(tooLong, tooLongWhy)),
       Row({"sign", "SHA256", key, data, folder}, 1, SignOutput(key, kRsa, record), noWrite(folder)),
       Row({"sign", "SHA256", key, endless}, 1, path,
@@ -50,14 +50,15 @@ TEST(HostileInputs, FoldersLongOrNonUtf8NamesAndUnwritableOutputsEndEachRunWithI
       Row({"sign", "SHA256", key, data, devNull}, 1, SignOutput(key, kRsa, record),
           noWrite(devNull)),
       Row({"verify", "SHA256", pub, data, dir / "sig"}, 0, kRsa.line + "Verification OK\n"),
-      Row({"verify", "SHA256", folder, data, dir / "sig"}, 1, "", Unreadable(folder, isFolder)),
+      Row({"verify", "SHA256", folder, data, dir / "sig"}, 1, "",
+          Unreadable(folder, "Is a directory")),
       Row({"verify", "SHA256", tooLong + ".pfx", data, data}, 1, "",
           Unreadable(tooLong + ".pfx", tooLongWhy)),
       Row({"CSR", "SHA256", key, pub, "/CN=x", folder}, 1, "Signing algoritm SHA256\n" + csr + "\n",
           noWrite(folder)),
       Row({"PFX", key, cert, folder, "pw"}, 1, noPfx, noWrite(folder)),
       Row({"PFX", key, cert, devNull, "pw"}, 1, noPfx, noWrite(devNull)),
-      Row({"PFX", key, folder, dir / "out", "pw"}, 1, "", Unreadable(folder, isFolder)),
+      Row({"PFX", key, folder, dir / "out", "pw"}, 1, "", Unreadable(folder, "Is a directory")),
   });
   // A configuration that cannot be loaded ends the run before its first line.
   for (const auto& [file, why] : {std::pair{conf, "not a regular file"},

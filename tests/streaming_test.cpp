@@ -49,8 +49,7 @@ TEST(Streaming, WhatIsSignedIsTheInputAsLongAsItWasWhenOpenedOrNothingIfItShrank
       EXPECT_EQ(RawSignatureOf(run.out), ReadBytes(dir / "sig")) << run.out << run.err;
     }
   }
-  // A read that fails part-way: nothing is signed. (A sanitizer or valgrind must be the first
-  // library loaded, and Wine's reads are not the preloaded library's.)
+  // Nor one whose reading fails part-way (a preload that sanitizers, valgrind and Wine miss).
   if (CSPTRIL_SANITIZED || std::getenv("CSPTRIL_TOOL_RUNNER") != nullptr) return;
   ExpectRun({"sign", "SHA256", keys.privateKey, input}, 1, SignOutput(keys.privateKey, kRsa, ""),
             Unreadable(input, "Input/output error"),

@@ -119,7 +119,7 @@ void ExpectRuns(const std::vector<ToolRun>& runs) {
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
-std::string Unreadable(const std::string& path, std::string why) {
+std::string Unreadable(const std::string& path, const char* why) {
   return "Unable to open key file!\nCannot read " + path + ": " + why + "\n";
 }
 

@@ -43,7 +43,7 @@ ToolRun Row(std::vector<std::string> args, int status, std::string out, std::str
 void ExpectRuns(const std::vector<ToolRun>& runs);
 bool Contains(const std::string& text, const std::string& part);
 // The two lines on standard error for a file the tool could not read whole.
-std::string Unreadable(const std::string& path, std::string why = "No such file or directory");
+std::string Unreadable(const std::string& path, const char* why = "No such file or directory");
 
 // The two signature algorithms: key kind for MakeKeyPair, word on the command line,
 // openssl dgst option, the line sign and verify print for the word, the record's prefix.
