@@ -2,31 +2,25 @@
 #include <openssl/x509.h>
 
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/entry.h"
 #include "cli/handlers.h"
+#include "codec/signature_record.h"
 #include "common/files.h"
 #include "common/handles.h"
+#include "common/pem.h"
+#include "common/x509_name.h"
 #include "pkcs12/PFX_parser.h"
-#include "pkcs12/pfx_open.h"
+#include "pkcs12/pfx_extension.h"
 #include "signing/verify_engine.h"
 
 namespace {
 
-// The first three characters after the last dot of the converted key path,
-// its NUL included: "key.pfx" gives "pfx", "key.pfxold" gives "pfx" too, and
-// "key.pf" gives "pf" and the NUL, which names no PKCS#12 file. A dot at the
-// very start (".pfx" alone) is no extension; nor is a missing dot.
-std::string KeyFileExtension(const std::string& publicKeyTmp) {
-  const std::string ExtFile = TextAfterLastDot(publicKeyTmp);
-  return ExtFile.substr(0, 3);
-}
-
 void PrintName(const char* label, const X509_NAME* name) {
-  OpenSslTextPtr text(X509_NAME_oneline(name, nullptr, 0));
-  std::cout << label << (text ? text.get() : "") << std::endl;
+  std::cout << label << NameLine(name) << std::endl;
 }
 
 void PrintNotAfter(const X509* cert) {
@@ -68,29 +62,34 @@ bool HandleVerify(int argc, wchar_t* argv[]) {
   // Opened here, first of the three files, and read only while it is
   // verified, a piece at a time: it may be larger than memory.
   InputFile srcTxt(inFile);
-  std::string publicKeyPEM;
+  std::string certificateKey;
   const SecretString pfxPassword = PasswordArgument(argc, argv);  // absent: the empty one
-  const std::string fileExt = KeyFileExtension(publicKeyTmp);
-  // PKCS#12 bytes hold the private key too, if under a password.
+  // PKCS#12 bytes hold the private key too, if under a password; a PEM file
+  // may be a private key given by mistake.
   const SecretString fileData = ReadSecretFile(publicKey);
 
-  if (IsPkcs12Extension(fileExt)) {
+  X509Ptr cert;
+  if (IsPkcs12Extension(TextAfterLastDot(publicKey))) {
     std::cout << "PFX is used" << std::endl;
-    const X509Ptr cert(PfxToCertificate(fileData.value(), pfxPassword.value()));
+    cert.reset(PfxToCertificate(fileData.value(), pfxPassword.value()));
     if (!cert) {
       std::cout << "Can not read certificate from PFX" << std::endl;
       return false;
     }
-    PrintCertificateReport(cert.get());
-    publicKeyPEM = CertificateToPublicKeyPem(cert.get());
   } else {
-    publicKeyPEM = fileData.value();  // a public key: this copy may stay
+    cert.reset(KeyFileToCertificate(fileData.value()));
   }
+  if (cert) {
+    PrintCertificateReport(cert.get());
+    certificateKey = CertificateToPublicKeyPem(cert.get());
+  }
+  // Any other key file is handed on as it is, read in place: no copy of it is left unwiped.
+  const std::string& publicKeyPEM = cert ? certificateKey : fileData.value();
   if (publicKeyPEM.empty()) {
     std::cout << "Error get public key" << std::endl;
     return false;
   }
-  const std::string signature = ReadFileToString(signFile);
+  const std::optional<std::string> signature = SignatureInFile(ReadFileToString(signFile));
 
   // The word is judged only now, after every file has been read.
   std::string var_alg;
@@ -104,7 +103,9 @@ bool HandleVerify(int argc, wchar_t* argv[]) {
     std::cout << "Wrong digest algoritm" << std::endl;
     return false;
   }
-  const bool verified = VerifySignature(OpenSSLPath, publicKeyPEM, var_alg, srcTxt, signature);
+  // A record whose signature is no Base64 text fails without a look at the data.
+  const bool verified =
+      signature && VerifySignature(OpenSSLPath, publicKeyPEM, var_alg, srcTxt, *signature);
   std::cout << (verified ? "Verification OK" : "Verification Failed") << std::endl;
   return verified;
 }

@@ -4,6 +4,21 @@
 
 #include "common/handles.h"
 
+namespace {
+
+// The object whose DER encoding is the whole of bytes, nothing before or after it; or null.
+template <typename Owner, typename T>
+Owner WholeDer(const std::string& bytes, T* (*decode)(T**, const unsigned char**, long)) {
+  if (bytes.size() > static_cast<std::size_t>(INT_MAX)) return nullptr;
+  const auto* const start = reinterpret_cast<const unsigned char*>(bytes.data());
+  const unsigned char* end = start;
+  Owner decoded(decode(nullptr, &end, static_cast<long>(bytes.size())));
+  if (end != start + bytes.size()) decoded.reset();
+  return decoded;
+}
+
+}  // namespace
+
 int GivenPassPhrase(char* buffer, int size, int /*rwflag*/, void* passPhrase) {
   const auto* given = static_cast<const std::string*>(passPhrase);
   if (given == nullptr || given->empty() || size < 0 ||
@@ -28,4 +43,18 @@ EVP_PKEY* PemToPrivateKey(const std::string& pem, const std::string& passPhrase)
 EVP_PKEY* PemToPublicKey(const std::string& pem) {
   const BioPtr bio = ReadOnlyMemoryBio(pem);
   return bio ? PEM_read_bio_PUBKEY(bio.get(), nullptr, GivenPassPhrase, nullptr) : nullptr;
+}
+
+EVP_PKEY* KeyFileToPublicKey(const std::string& bytes) {
+  EVP_PKEY* const key = PemToPublicKey(bytes);
+  return key != nullptr ? key : WholeDer<PkeyPtr>(bytes, d2i_PUBKEY).release();
+}
+
+X509* KeyFileToCertificate(const std::string& bytes) {
+  if (PkeyPtr(PemToPublicKey(bytes))) return nullptr;
+  const BioPtr bio = ReadOnlyMemoryBio(bytes);
+  // A block that claims to be encrypted gets no pass phrase, as with every PEM read.
+  X509* const cert =
+      bio ? PEM_read_bio_X509(bio.get(), nullptr, GivenPassPhrase, nullptr) : nullptr;
+  return cert != nullptr ? cert : WholeDer<X509Ptr>(bytes, d2i_X509).release();
 }

@@ -2,6 +2,7 @@
 
 #include <openssl/bio.h>
 #include <openssl/evp.h>
+#include <openssl/x509.h>
 
 #include <string>
 
@@ -20,3 +21,11 @@ EVP_PKEY* PemBioToPrivateKey(BIO* bio, const std::string& passPhrase = {});
 // std::string that passPhrase points to, or no pass phrase at all when it is
 // null or empty (or longer than the library's buffer).
 int GivenPassPhrase(char* buffer, int size, int rwflag, void* passPhrase);
+
+// What the key file of verify holds, when it is no PKCS#12 file. The public key of a PEM public
+// key block, or of a DER one that is the whole file; null, without a word, for anything else (a
+// private key given by mistake included).
+EVP_PKEY* KeyFileToPublicKey(const std::string& bytes);
+// A certificate in PEM, or in DER as the whole file, that the file holds instead of a public key
+// (a PEM public key block, when there is one, is what counts); null, without a word, otherwise.
+X509* KeyFileToCertificate(const std::string& bytes);

@@ -36,9 +36,13 @@ void ParseSubject(X509_NAME* name, const std::string& subject) {
     if (equals == std::string::npos) continue;
     const std::string key = token.substr(0, equals);
     const std::string value = token.substr(equals + 1);
-    // A refused entry (unknown field, bad value) is simply left out.
-    X509_NAME_add_entry_by_txt(name, key.c_str(), MBSTRING_ASC,
-                               reinterpret_cast<const unsigned char*>(value.c_str()), -1, -1, 0);
+    // Values are UTF-8, as every argument is. Bytes that are not UTF-8 (a Linux terminal in
+    // another character set) are taken one letter each, as before. A refused entry (unknown
+    // field, bad value) is simply left out.
+    const auto* const bytes = reinterpret_cast<const unsigned char*>(value.c_str());
+    if (X509_NAME_add_entry_by_txt(name, key.c_str(), MBSTRING_UTF8, bytes, -1, -1, 0) != 1) {
+      X509_NAME_add_entry_by_txt(name, key.c_str(), MBSTRING_ASC, bytes, -1, -1, 0);
+    }
   }
 }
 

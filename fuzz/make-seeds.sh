@@ -18,7 +18,7 @@ seed_password=cspTRIL-fuzz
 export OPENSSL_CONF="$root/config/openssl.cnf"
 
 rm -rf "$out"
-mkdir -p "$out"/{base64_decode,pem_to_key,pfx,subject_to_csr}
+mkdir -p "$out"/{base64_decode,pem_to_key,pfx,signature_in_file,subject_to_csr}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -60,6 +60,12 @@ ossl rsa -in "$work/rsa1024.key" -RSAPublicKey_out -out "$pem/rsa-pkcs1-public.p
 ossl pkey -in "$work/ec.key" -aes256 -passout pass:"$seed_password" -out "$pem/ec-encrypted.pem"
 sed 's/$/\r/' "$work/ec.key" >"$pem/ec-crlf.pem"
 cat "$work/ec.crt" "$work/ec.pub" >"$pem/certificate-then-public.pem"
+# What verify also takes as a key file: certificates, and DER forms; names in Tajik and Russian.
+ossl req -new -x509 -key "$work/gost.key" -md_gost12_256 -utf8 -days 30 \
+  -subj "/C=TJ/L=Душанбе/O=Вазорати молия/CN=Раҳимов Ҷамшед" -out "$pem/gost-tajik.crt"
+cp "$work/leaf.crt" "$pem/leaf.crt"
+ossl x509 -in "$work/rsa.crt" -outform DER -out "$pem/rsa-certificate.der"
+ossl pkey -pubin -in "$work/ec.pub" -outform DER -out "$pem/ec-public.der"
 
 # PKCS#12 files, shared by both PKCS#12 targets.
 pfx=$out/pfx
@@ -96,6 +102,16 @@ printf 'YWJj' >"$b64/abc.txt"
 printf '=Y=Q=' >"$b64/scattered-pad.txt"
 printf 'YW Jj\n\t\r\v\f' >"$b64/whitespace.txt"
 printf 'YWJj-_!' >"$b64/illegal.txt"
+
+# Signature files: records as sign writes them and as other JSON writers might, raw bytes.
+records=$out/signature_in_file
+sig=$(ossl dgst -sha256 -sign "$work/rsa.key" "$work/rsa.crt" | openssl base64 -A)
+printf '{"serial":"","sign":"%s"}' "$sig" >"$records/record.json"
+printf '{"serial":"7A3F01","sign":"%s"}\r\n' "$sig" >"$records/record-crlf.json"
+printf '\xEF\xBB\xBF{ "sign" : "%s", "meta": [1, -2.5e3, true, null, {"a": "\\u00e9\\/"}] }\n' \
+  "${sig//\//\\/}" >"$records/record-escaped.json"
+printf '{"sign":"not base64!"}' >"$records/not-base64.json"
+ossl dgst -sha256 -sign "$work/rsa.key" "$work/rsa.crt" >"$records/raw.sig"
 
 # Subject strings.
 subjects=$out/subject_to_csr

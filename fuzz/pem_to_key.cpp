@@ -1,11 +1,14 @@
-// PemToPrivateKey and PemToPublicKey on arbitrary text. Whatever key they
-// accept must render as a public key PEM that reads back as the same key.
+// PemToPrivateKey and PemToPublicKey on arbitrary text, and the readers of verify's key file
+// (a public key or a certificate, PEM or DER). Whatever key they accept must render as a public
+// key PEM that reads back as the same key; a certificate's names are shown as verify shows them.
 #include <cstdlib>
 
 #include "common/handles.h"
 #include "common/pem.h"
+#include "common/x509_name.h"
 #include "fuzz/fuzz_support.h"
 #include "keys/rsa_keys.h"
+#include "pkcs12/PFX_parser.h"
 
 namespace {
 
@@ -28,6 +31,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ExpectPublicRoundTrip(privateKey.get());
   const PkeyPtr publicKey(PemToPublicKey(pem));
   ExpectPublicRoundTrip(publicKey.get());
+  const PkeyPtr keyFileKey(KeyFileToPublicKey(pem));
+  ExpectPublicRoundTrip(keyFileKey.get());
+  const X509Ptr cert(KeyFileToCertificate(pem));
+  if (cert) {
+    NameLine(X509_get_subject_name(cert.get()));
+    NameLine(X509_get_issuer_name(cert.get()));
+    const std::string certKey = CertificateToPublicKeyPem(cert.get());
+    if (!certKey.empty() && !PkeyPtr(KeyFileToPublicKey(certKey))) std::abort();
+  }
   NoteLibraryErrors();
   return 0;
 }

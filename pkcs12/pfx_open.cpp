@@ -134,7 +134,3 @@ bool OpenPkcs12(const std::string& pfxData, const std::string& password, PkeyPtr
   cert.reset(certificate);
   return true;
 }
-
-bool IsPkcs12Extension(const std::string& extension) {
-  return extension == "PFX" || extension == "pfx" || extension == "Pfx";
-}

@@ -12,6 +12,3 @@
 // (either may be missing from the file) belong to the caller.
 bool OpenPkcs12(const std::string& pfxData, const std::string& password, PkeyPtr& key,
                 X509Ptr& cert);
-
-// Only these three spellings of an extension mark a PKCS#12 key file.
-bool IsPkcs12Extension(const std::string& extension);

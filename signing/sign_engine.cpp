@@ -4,12 +4,12 @@
 #include <openssl/evp.h>
 #include <openssl/provider.h>
 
-#include "codec/myBase64.h"
+#include "codec/signature_record.h"
 #include "common/handles.h"
 #include "common/pem.h"
 #include "common/report.h"
 #include "pkcs12/PFX_parser.h"
-#include "pkcs12/pfx_open.h"
+#include "pkcs12/pfx_extension.h"
 #include "signing/default_provider.h"
 #include "signing/key_suits.h"
 
@@ -78,6 +78,5 @@ std::string SignData(const std::string& OpenSSLPath, const std::string& keyData,
 
   std::string sign;
   if (!SignOnePass(ctx.get(), md, key.get(), data, sign)) return {};
-  const std::string signBase64 = Base64Encode(sign);
-  return "{\"serial\":\"" + serialnumber + "\",\"sign\":\"" + signBase64 + "\"}";
+  return SignatureRecord(serialnumber, sign);
 }

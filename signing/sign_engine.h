@@ -6,7 +6,7 @@
 #include "common/files.h"
 
 // Signs data with the private key in keyData (PEM text, or PKCS#12 bytes when
-// extension is "PFX", "pfx" or "Pfx") and the named digest, and returns the
+// IsPkcs12Extension(extension)) and the named digest, and returns the
 // one-line record {"serial":"<certificate serial, hex>","sign":"<Base64
 // signature>"}. The password opens the PKCS#12 file or an encrypted PEM key.
 // OpenSSLPath becomes the provider search path of the default library

@@ -17,7 +17,7 @@ bool VerifySignature(const std::string& OpenSSLPath, const std::string& publicKe
   LoadDefaultProviderForTheRun();
 
   // Released in the reverse order: the digest context, then the key.
-  PkeyPtr key(PemToPublicKey(publicKeyPem));
+  PkeyPtr key(KeyFileToPublicKey(publicKeyPem));
   // A key of another kind than the word's is refused before anything is read.
   if (!key || !KeySuitsDigest(key.get(), digestName)) return false;
   MdCtxPtr context(EVP_MD_CTX_new());
