@@ -126,6 +126,7 @@ TEST(SignCommand, PemAndPkcs12KeysSignAnyBytesWithTheWordsKeysAndEachFailurePrin
                      in.dir / "g512.pem"});
   RunOpensslOrThrow({"pkey", "-in", in.rsa.privateKey, "-aes256", "-passout", "pass:pw", "-out",
                      in.dir / "enc.pem"});
+  WriteBytes(in.dir / "rsa.P12", ReadBytes(in.pfx));
   const std::string error = "Signature is error\n";
   const RunResult run = ExpectRun(
       {"sign", "SHA256", key, "data", "record", "", "x"}, 0,
@@ -135,8 +136,8 @@ TEST(SignCommand, PemAndPkcs12KeysSignAnyBytesWithTheWordsKeysAndEachFailurePrin
       Row({"sign", "GOST", "gost_private.pem", "data"}, 0,
           SignOutput("gost_private.pem", kGost, RecordLine(kGost, "")), "", in.here),
       // The certificate gives the serial; the password follows an empty output.
-      Row({"sign", "SHA256", "rsa.pfx", "data", "", "pw"}, 0,
-          SignOutput("rsa.pfx", kRsa, RecordLine(kRsa, "0102")), "", in.here),
+      Row({"sign", "SHA256", "rsa.P12", "data", "", "pw"}, 0,
+          SignOutput("rsa.P12", kRsa, RecordLine(kRsa, "0102")), "", in.here),
       Row({"sign", "SHA256", "enc.pem", "data", "", "pw"}, 0,
           SignOutput("enc.pem", kRsa, RecordLine(kRsa, "")), "", in.here),
       Row({"sign", "SHA256", "enc.pem", "data"}, 1, SignOutput("enc.pem", kRsa, error), noKey,
@@ -146,7 +147,7 @@ TEST(SignCommand, PemAndPkcs12KeysSignAnyBytesWithTheWordsKeysAndEachFailurePrin
           in.here),
       Row({"sign", "SHA256", "no", "data"}, 1, "Private key path is no\n", Unreadable("no"),
           in.here),
-      // Only PFX, pfx and Pfx mark a PKCS#12 file; a name that is all extension has none.
+      // pfx and p12 in any case mark a PKCS#12 file; a name that is all extension has none.
       Row({"sign", "SHA256", ".pfx", "data", "", "pw"}, 1, SignOutput(".pfx", kRsa, error), noKey,
           in.here),
       Row({"sign", "SHA256", "pem.pfx", "data"}, 1, SignOutput("pem.pfx", kRsa, error),
@@ -173,14 +174,21 @@ TEST(VerifyCommand, OpensslSignaturesVerifyPkcs12FilesReportTheirCertificateOthe
   std::string changed = ReadBytes(sig);
   changed[5] ^= 1;
   WriteBytes(in.dir / "changed", changed);
-  // The record that signing writes is not decoded: only raw bytes verify.
-  WriteBytes(in.dir / "record", "{\"serial\":\"\",\"sign\":\"" +
-                                    RunOpensslOrThrow({"base64", "-A", "-in", sig}) + "\"}");
+  // A record, as sign writes it or with blanks, a serial, a line end and JSON's "\/", is
+  // decoded; a sign value that is not Base64 (a letter more) fails.
+  const std::string base64 = RunOpensslOrThrow({"base64", "-A", "-in", sig});
+  WriteBytes(in.dir / "record", " {\"serial\":\"0102\", \"sign\":\"" +
+                                    std::regex_replace(base64, std::regex("/"), "\\/") + "\"}\r\n");
+  WriteBytes(in.dir / "bad", "{\"sign\":\"-" + base64 + "\"}");
   MakePkcs12(in.dir, in.rsa.privateKey, in.cert, "pw", "bare.pfx", {"-nocerts"});
   // Each file holds what its name promises, so a wrong choice of reader shows at once.
   MakePkcs12(in.dir, in.rsa.privateKey, in.cert, "", "k.pfxold");
   WriteBytes(in.dir / "public.pfx", ReadBytes(in.rsa.publicKey));
-  WriteBytes(in.dir / "k.pFx", ReadBytes(in.rsa.publicKey));
+  WriteBytes(in.dir / "k.pFx", ReadBytes(in.pfx));
+  WriteBytes(in.dir / "enc.crt",
+             "-----BEGIN CERTIFICATE-----\nProc-Type: 4,ENCRYPTED\nDEK-Info: "
+             "AES-128-CBC,00000000000000000000000000000000\n\nAAAA\n-----END "
+             "CERTIFICATE-----\n");
   // Negative counts wrap round to huge ones in the library; beyond 64 bits it reads them as -1.
   WriteBytes(in.dir / "safe.pfx", WithCount(in, 0, "\xFF\x7F\xFF\xFF\xFF"));
   WriteBytes(in.dir / "key.pfx", WithCount(in, 1, std::string("\x01\0\0\0\0\0\0\0\0", 9)));
@@ -199,9 +207,11 @@ TEST(VerifyCommand, OpensslSignaturesVerifyPkcs12FilesReportTheirCertificateOthe
   ExpectRuns({
       verify(pub, "sig", rsa + kOk),  // a password after a PEM key is ignored
       verify(pub, "changed", rsa + kFailed),
-      verify(pub, "record", rsa + kFailed),
-      verify("rsa_private.pem", "sig", rsa + kFailed),  // only a public-key block serves
-      verify("k.pFx", "sig", rsa + kOk),
+      verify(pub, "record", rsa + kOk),
+      verify(pub, "bad", rsa + kFailed),
+      verify("rsa_private.pem", "sig", rsa + kFailed),  // only a public key or a certificate serves
+      verify("enc.crt", "sig", rsa + kFailed),          // with no pass-phrase prompt
+      verify("k.pFx", "sig", report + rsa + kOk),
       verify("rsa.pfx", "sig", report + rsa + kOk),
       // The name only starts with the extension; the empty password opens it; GOST wants GOST.
       Row({"verify", "GOST", "k.pfxold", "data", "sig"}, 1, report + kGost.line + kFailed,
@@ -248,6 +258,14 @@ TEST(CsrCommand, RequestsArePrintedAndSavedAsAskedOnlyForAMatchingKeyPair) {
       Row({"CSR", "SHA256", key, pub, "/CN=x"}, 0, printed, "", in.here),
   });
   EXPECT_EQ(ReadBytes(csr), pem);  // a failed request leaves the older file as it was
+  // Byte for byte the request openssl makes with the key, for ASCII and for Tajik names.
+  for (const std::string subject : {"/C=TJ/O=A=B/CN=x", "/C=TJ/L=Душанбе/CN=Раҳимов Ҷамшед"}) {
+    RunTool({"CSR", "SHA256", key, pub, subject, csr}, in.here);
+    EXPECT_EQ(ReadBytes(csr),
+              RunOpensslOrThrow({"req", "-new", "-utf8", "-key", in.rsa.privateKey, "-subj",
+                                 subject, "-addext", "basicConstraints=CA:FALSE", "-addext",
+                                 "keyUsage=digitalSignature,keyEncipherment"}));
+  }
 }
 
 TEST(PfxCommand, PacksKeyCertificateAndFirstCaForItsOwnerOnlyAndReportsEachFailure) {

@@ -1,4 +1,5 @@
-// The entry (banner, usage, dispatch, argument counts and conversion) and Base64 text.
+// The entry (banner, usage, dispatch, argument counts and conversion), Base64 text, signature
+// records and certificate names.
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -6,6 +7,10 @@
 
 #include "cli/entry.h"
 #include "codec/myBase64.h"
+#include "codec/signature_record.h"
+#include "common/handles.h"
+#include "common/x509_name.h"
+#include "csr/csr_builder.h"
 #include "platform/platform.h"
 #include "platform/posix/arguments.h"
 #include "platform/windows/command_line.h"
@@ -87,4 +92,34 @@ TEST(Base64, EncodesWithPaddingDecodesSkippingBlanksAndRejectsOtherBytes) {
   for (const std::string illegal : {"-", "_", "\xFF"}) {
     EXPECT_THROW(Base64Decode("YW" + illegal + "Jj"), std::invalid_argument);
   }
+}
+
+TEST(SignatureRecord, AJsonObjectWithAStringSignIsDecodedAnythingElseIsTheSignatureItself) {
+  const std::string raw("a\0\xFF", 3), deep = std::string(40, '[') + std::string(40, ']');
+  EXPECT_EQ(SignatureInFile(SignatureRecord("0102", raw)), raw);
+  EXPECT_EQ(SignatureInFile("\xEF\xBB\xBF"
+                            R"({ "x" : [ ], "y":[ 1 , -0.09E-9, 90, 1.5e+3, true,)"
+                            R"( false, null, { }, {"sign":0}, "\"\\\/\b\f\n\r\t" ] ,)"
+                            R"("sign" : "Y\u0051 \u003d\u003D" })"),
+            "a");
+  EXPECT_EQ(SignatureInFile(R"({"sign":"\u00e9"})"), std::nullopt);
+  for (const std::string& other : std::vector<std::string>{
+           R"({"sign":1})", R"({"sign":"YQ",)", R"({"sign":"YQ"}})", "{\"sign\":\"YQ\n}",
+           R"(["YQ"])", "{\"s\":" + deep + ",\"sign\":\"YQ\"}", R"({"sign":"YQ","x")",
+           R"({"sign":"YQ","x":")", R"({"sign":"YQ","x":)", R"({"sign":"YQ","x":[})",
+           R"({"sign":"\a123"})", R"({"sign":"YQ\u}   )", R"({"sign":"YQ\})",
+           R"({"n":-,"sign":"YQ"})", R"({"sign":"YQ","n":1.})"}) {
+    EXPECT_EQ(SignatureInFile(other), other);
+  }
+}
+
+TEST(Names, SubjectValuesAreUtf8OrOneByteALetterAndNamesOutsideAsciiAreShownInUtf8) {
+  const X509NamePtr ascii(X509_NAME_new()), other(X509_NAME_new());
+  ParseSubject(ascii.get(), "/C=TJ/CN=a\x7F");
+  X509_NAME_add_entry_by_txt(ascii.get(), "CN", V_ASN1_BMPSTRING,
+                             reinterpret_cast<const unsigned char*>("\0x"), 2, -1, 0);
+  ParseSubject(other.get(), "/O=caf\xE9/L=\xD0\x94\xC2\xA0\x1A\x1D\x1E\x7F\xC2\x9B/1.2.3.4=a+b");
+  EXPECT_EQ(NameLine(ascii.get()), "/C=TJ/CN=a\\x7F/CN=\\x00x");  // the library's own text
+  EXPECT_EQ(NameLine(other.get()),
+            "/O=caf\xC3\xA9/L=\xD0\x94\xC2\xA0\\x1A\\x1D\\x1E\\x7F\\xC2\\x9B/1.2.3.4=a\\+b");
 }

@@ -54,8 +54,9 @@ TEST(Secrets, PasswordsLeaveTheCommandLineAndNoSecretStaysInFreedMemory) {
   for (const std::vector<std::string>& command :
        {std::vector<std::string>{"sign", "SHA256", pfx, fifo, dir / "sig", kPassword},
         {"verify", "SHA256", pfx, fifo, dir / "data.sig", kPassword},
+        {"verify", "SHA256", fifo, data, dir / "data.sig", kPassword},  // a private key, wrongly
         {"PFX", fifo, cert, dir / "o.pfx", kPassword}}) {
-    const std::string fed = command[0] == "PFX" ? keys.privateKey : data;  // the FIFO's bytes
+    const std::string fed = command[3] == fifo ? data : keys.privateKey;  // the FIFO's bytes
     // The bytes wait in the FIFO before the run starts, and the run waits for this test's close
     // (Wine opens a FIFO without waiting for a writer, and reads one that has none as empty).
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
@@ -93,7 +94,8 @@ TEST(Secrets, PasswordsLeaveTheCommandLineAndNoSecretStaysInFreedMemory) {
     wmain(static_cast<int>(argv.size()), argv.data());
     watched = nullptr;
     EXPECT_EQ(testing::internal::GetCapturedStdout(), result.out);  // the same run, the same output
-    const std::regex success("written to |Verification OK\n|PKCS12 OK1\n");
+    const std::regex success(command[2] == fifo ? "Verification Failed\n"
+                                                : "written to |Verification OK\n|PKCS12 OK1\n");
     EXPECT_TRUE(result.err.empty() && std::regex_search(result.out, success)) << result.out;
     EXPECT_EQ(blocksWithSecrets, 0) << command[0];
     EXPECT_EQ(argv.back()[0], L'\0');  // the wide copy of the password is wiped too
