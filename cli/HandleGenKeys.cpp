@@ -4,6 +4,7 @@
 
 #include "cli/entry.h"
 #include "cli/handlers.h"
+#include "common/file_writer.h"
 #include "keys/gost_keys.h"
 #include "keys/rsa_keys.h"
 #include "platform/platform.h"
@@ -79,6 +80,8 @@ bool HandleGenKeys(int argc, wchar_t* argv[]) {
     const std::string RSAPubKey = folder + kPathSeparator + "rsa_public_key.pem";
     std::cout << "RSA private key is " << RSAPrivKey << std::endl;
     std::cout << "RSA public key is " << RSAPubKey << std::endl;
+    // Refused before a large key costs its minutes.
+    if (!FolderKeepsKeysPrivate(RSAPrivKey)) return PrintResult(false);
     return PrintResult(GenerateAndSaveRsaKeys(bitSize, RSAPrivKey, RSAPubKey));
   }
   if (alghoritm == L"GOST") {
@@ -89,6 +92,7 @@ bool HandleGenKeys(int argc, wchar_t* argv[]) {
     const std::string gostPubKey = folder + kPathSeparator + "gost_public_key.pem";
     std::cout << "GOST private key is " << gostPrivKey << std::endl;
     std::cout << "GOST public key is " << gostPubKey << std::endl;
+    if (!FolderKeepsKeysPrivate(gostPrivKey)) return PrintResult(false);
     return PrintResult(GenerateAndSaveGostKeys(OpenSSLPath, gostPrivKey, gostPubKey));
   }
   std::cout << "Algoritm is Missing" << std::endl;

@@ -1,7 +1,9 @@
 #include "common/file_writer.h"
 
 #include <random>
+#include <vector>
 
+#include "common/report.h"
 #include "platform/platform.h"
 
 namespace {
@@ -18,7 +20,20 @@ std::string TemporaryName() {
   return name;
 }
 
+std::string CurrentFolder() {
+  std::vector<char> folder(GetCurrentDirectoryA(0, nullptr) + 1);
+  const DWORD length = GetCurrentDirectoryA(static_cast<DWORD>(folder.size()), folder.data());
+  return length > 0 && length < folder.size() ? std::string(folder.data(), length) : ".";
+}
+
 }  // namespace
+
+bool FolderKeepsKeysPrivate(const std::string& path) {
+  const std::string folder = FolderOf(path.c_str());
+  if (!FolderOpenToOthers(folder.empty() ? "." : folder)) return true;
+  return ReportFailure("Folder can be changed by other users: " +
+                       (folder.empty() ? CurrentFolder() : folder));
+}
 
 PreparedFile::~PreparedFile() {
   if (!temporary_.empty()) RemoveFile(temporary_);
@@ -28,6 +43,7 @@ WriteOutcome PreparedFile::Prepare(const std::string& path, const std::string& b
                                    Mode mode) {
   path_ = path;
   const bool keyMaterial = access == Access::OwnerOnly;
+  if (keyMaterial && !FolderKeepsKeysPrivate(path)) return WriteOutcome::FolderRefused;
   if (!MayReplace(path, keyMaterial)) return WriteOutcome::Refused;
   // A name that is taken already (a left-over, or one planted there) is
   // never opened: another name is drawn.

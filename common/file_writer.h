@@ -2,8 +2,10 @@
 // file beside the destination, created exclusively (never through a link,
 // owner-only from its first byte when they are key material), flushed to the
 // disk and then moved over the destination in one step. A failure leaves the
-// destination as it was and no temporary file behind. Prints nothing: each
-// caller reports in its own words.
+// destination as it was and no temporary file behind. Key material goes only
+// into a folder that no other user can change, and a folder refused for that
+// is the one failure the writer tells itself (FolderKeepsKeysPrivate); every
+// other is left to its callers, each in its own words.
 #pragma once
 
 #include <string>
@@ -13,6 +15,7 @@ enum class Mode { Binary, Text };           // Text: lines end as the system's t
 
 enum class WriteOutcome {
   Refused,              // the destination may not be replaced, or nothing could be created
+  FolderRefused,        // key material for a folder others can change: told already
   FailedAfterCreating,  // a write, the flush, the close or the move failed
   Written,
 };
@@ -38,6 +41,13 @@ class PreparedFile {
  private:
   std::string path_, temporary_;
 };
+
+// Whether key material may go to `path`: not where another user could swap
+// the new file for one of theirs, before or after its move into place, and so
+// hand the user a key pair they know. False when such a user can, after
+// "Folder can be changed by other users: " and the folder (as the path names
+// it, else the absolute current folder) on standard error.
+bool FolderKeepsKeysPrivate(const std::string& path);
 
 WriteOutcome WriteFileWhole(const std::string& path, const std::string& bytes, Access access,
                             Mode mode);

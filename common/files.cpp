@@ -70,10 +70,13 @@ void ReadWholeFile(const std::string& path, std::string& content) {
 }
 
 // Every way a write can fail has the one message: the destination was
-// refused, or the new file could not be made whole.
+// refused, or the new file could not be made whole. A folder refused for key
+// material has been told already.
 bool WriteReportingFailure(const std::string& path, const std::string& data, Access access) {
-  return WriteFileWhole(path, data, access, Mode::Binary) == WriteOutcome::Written ||
-         ReportFailure("Failed to open file for writing: " + std::string(path.c_str()));
+  const WriteOutcome outcome = WriteFileWhole(path, data, access, Mode::Binary);
+  return outcome == WriteOutcome::Written ||
+         (outcome != WriteOutcome::FolderRefused &&
+          ReportFailure("Failed to open file for writing: " + std::string(path.c_str())));
 }
 
 }  // namespace

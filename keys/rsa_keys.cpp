@@ -29,11 +29,12 @@ constexpr char kPrivateFailure[] = "Failed to open file for private key: ";
 constexpr char kPublicFailure[] = "Failed to open file for public key: ";
 
 // The key files are text files; whatever keeps one from being made whole is
-// told with its one line.
+// told with its one line, but for a folder refused (told by the writer).
 bool PrepareKeyFile(PreparedFile& file, const std::string& text, const std::string& path,
                     Access access, const char* failure) {
-  return file.Prepare(path, text, access, Mode::Text) == WriteOutcome::Written ||
-         ReportFailure(failure + path);
+  const WriteOutcome outcome = file.Prepare(path, text, access, Mode::Text);
+  return outcome == WriteOutcome::Written ||
+         (outcome != WriteOutcome::FolderRefused && ReportFailure(failure + path));
 }
 
 }  // namespace

@@ -53,6 +53,20 @@ bool MayReplace(const std::string& path, bool keyMaterial);
 // A path in the same folder as `path`, with the file name `name` instead.
 std::string PathBeside(const std::string& path, const std::string& name);
 
+// The folder that `path` names its file in, as it is written there (the text
+// before the last separator; a root keeps its separator); empty when the path
+// names none, which means the current folder.
+std::string FolderOf(const std::string& path);
+
+// Whether a user other than the process's own (the system's administrator
+// aside) may put, rename or remove files in the folder, and so swap a file the
+// program writes there for one of theirs: on POSIX a folder owned by another
+// user, or one others may write without the sticky bit (a group that is not
+// the process's own counts as others); on Windows one whose access list lets
+// everyone, or every user, change its entries. False when the folder cannot
+// be looked at: writing there reports that.
+bool FolderOpenToOthers(const std::string& folder);
+
 // Creates the file exclusively (never through a link, never over anything
 // already there): for key material readable and writable by its owner alone
 // from the first moment, else with the system's usual permissions.
@@ -96,5 +110,6 @@ void HideArgumentFromOtherProcesses(int index);
 void KeepMemoryPrivate();
 
 // How many processors this process may run on: those of its affinity mask
-// (a run pinned to one has one), not all the machine's. At least 1.
+// (a run pinned to one has one), not all the machine's, and on Linux no more
+// than its cgroups' processor-time quotas (cpu.max) allow. At least 1.
 int UsableProcessorCount();

@@ -13,6 +13,7 @@
 #include "csr/csr_builder.h"
 #include "platform/platform.h"
 #include "platform/posix/arguments.h"
+#include "platform/posix/processors.h"
 #include "platform/windows/command_line.h"
 #include "signing/sign_engine.h"
 #include "tests/support/test_support.h"
@@ -79,6 +80,15 @@ static_assert(!std::is_convertible_v<const SecretString&, const std::string&>);
 static_assert(
     !std::is_invocable_v<decltype(&SignData), const std::string&, const std::string&, std::string&,
                          std::string, const std::string&, const std::string&>);
+
+// This machine's cgroups keep the processor controller out of cgroup v2: the quota line itself.
+TEST(Processors, ACgroupQuotaOfOneProcessorsTimeLeavesOneWhateverTheAffinityMask) {
+  for (const auto& [line, of4] : std::vector<std::pair<std::string, int>>{
+           {"100000 100000\n", 1}, {"50000 100000", 1}, {"250000 100000", 2}, {"900000 100000", 4},
+           {"max 100000\n", 4}, {"", 4}, {"100000 0", 4}}) {
+    EXPECT_EQ(ProcessorsWithinQuota(line, 4), of4) << line;
+  }
+}
 
 TEST(Base64, EncodesWithPaddingDecodesSkippingBlanksAndRejectsOtherBytes) {
   for (const auto& [bytes, text] : {std::pair<std::string, std::string>{"", ""},

@@ -56,6 +56,22 @@ std::string PathBeside(const std::string& path, const std::string& name) {
   return slash == std::string::npos ? name : path.substr(0, slash + 1) + name;
 }
 
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return {};
+  return path.substr(0, slash == 0 ? 1 : slash);
+}
+
+bool FolderOpenToOthers(const std::string& folder) {
+  struct stat info {};
+  if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+  // Its owner may rename or remove any file in it, sticky bit or not.
+  if (info.st_uid != geteuid() && info.st_uid != 0) return true;
+  // The sticky bit keeps a file's name to the file's owner (as in /tmp).
+  if ((info.st_mode & S_ISVTX) != 0) return false;
+  return (info.st_mode & S_IWOTH) != 0 || ((info.st_mode & S_IWGRP) != 0 && info.st_gid != getegid());
+}
+
 OsFile CreateNewFile(const std::string& path, bool keyMaterial) {
   // The mode is the file's from its creation; the umask can only narrow it.
   const mode_t mode = keyMaterial ? 0600 : 0666;

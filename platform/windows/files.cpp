@@ -165,6 +165,41 @@ std::string PathBeside(const std::string& path, const std::string& name) {
   return end == std::string::npos ? name : path.substr(0, end + 1) + name;
 }
 
+std::string FolderOf(const std::string& path) {
+  const std::size_t end = path.find_last_of("\\/:");
+  if (end == std::string::npos) return {};
+  // "C:", "\" and "C:\" name a drive's current folder or a root: kept whole.
+  const bool root = path[end] == ':' || end == 0 || path[end - 1] == ':';
+  return path.substr(0, root ? end + 1 : end);
+}
+
+bool FolderOpenToOthers(const std::string& folder) {
+  PACL list = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetNamedSecurityInfoW(WidePath(folder).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                            nullptr, nullptr, &list, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return false;
+  }
+  // Adding a file, removing any file, or taking the folder over; entries only
+  // handed down to what is made inside (CREATOR OWNER's among them) are not
+  // the folder's own. A folder without an access list is open to all.
+  constexpr ACCESS_MASK kChanges =
+      FILE_ADD_FILE | FILE_DELETE_CHILD | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+  bool open = list == nullptr;
+  for (DWORD i = 0; list != nullptr && i < list->AceCount && !open; ++i) {
+    void* entry = nullptr;
+    if (!GetAce(list, i, &entry)) break;
+    auto* ace = static_cast<ACCESS_ALLOWED_ACE*>(entry);
+    const PSID sid = &ace->SidStart;
+    open = ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
+           (ace->Header.AceFlags & INHERIT_ONLY_ACE) == 0 && (ace->Mask & kChanges) != 0 &&
+           (IsWellKnownSid(sid, WinWorldSid) || IsWellKnownSid(sid, WinBuiltinUsersSid) ||
+            IsWellKnownSid(sid, WinAuthenticatedUserSid));
+  }
+  LocalFree(descriptor);
+  return open;
+}
+
 OsFile CreateNewFile(const std::string& path, bool keyMaterial) {
   OwnerOnlyDescriptor ownerOnly;
   SECURITY_ATTRIBUTES attributes{sizeof(attributes), nullptr, FALSE};
