@@ -158,8 +158,9 @@ TEST(HostileInputs, NoOutputCostsAKeyAnInputOrAnOlderFile) {
   ASSERT_EQ(chmod(anyones.c_str(), 0777) + chown(theirs.c_str(), nobody, nobody), 0);
   for (const std::string& folder : ToolIsWindows() ? Args{anyones} : Args{anyones, theirs}) {
     const std::string told = "Folder can be changed by other users: ", at = folder + kSeparator,
-                      cwd = ToolIsWindows() ? std::regex_replace("Z:" + folder, std::regex("/"), "\\\\")
-                                            : folder;  // the current folder, as the system names it
+                      cwd = ToolIsWindows()
+                                ? std::regex_replace("Z:" + folder, std::regex("/"), "\\\\")
+                                : folder;  // the current folder, as the system names it
     ExpectRuns({
         Row({"genkeys", "RSA", "1024", folder}, 1,
             "RSA generation key\nBitSize: 1024\nRSA private key is " + at +
@@ -167,7 +168,8 @@ TEST(HostileInputs, NoOutputCostsAKeyAnInputOrAnOlderFile) {
             told + folder + "\n"),
         Row({"genkeys", "GOST", folder}, 1,
             "GOST generation key\nFolder is " + folder + "\nGOST private key is " + at +
-                "gost_private_key.pem\nGOST public key is " + at + "gost_public_key.pem\nResult :0\n",
+                "gost_private_key.pem\nGOST public key is " + at +
+                "gost_public_key.pem\nResult :0\n",
             told + folder + "\n"),
         Row(pfx("out.pfx"), 1, "Generate PKCS12 failed0\n", told + cwd + "\n", {folder}),
     });

@@ -83,9 +83,13 @@ static_assert(
 
 // This machine's cgroups keep the processor controller out of cgroup v2: the quota line itself.
 TEST(Processors, ACgroupQuotaOfOneProcessorsTimeLeavesOneWhateverTheAffinityMask) {
-  for (const auto& [line, of4] : std::vector<std::pair<std::string, int>>{
-           {"100000 100000\n", 1}, {"50000 100000", 1}, {"250000 100000", 2}, {"900000 100000", 4},
-           {"max 100000\n", 4}, {"", 4}, {"100000 0", 4}}) {
+  for (const auto& [line, of4] : std::vector<std::pair<std::string, int>>{{"100000 100000\n", 1},
+                                                                          {"50000 100000", 1},
+                                                                          {"250000 100000", 2},
+                                                                          {"900000 100000", 4},
+                                                                          {"max 100000\n", 4},
+                                                                          {"", 4},
+                                                                          {"100000 0", 4}}) {
     EXPECT_EQ(ProcessorsWithinQuota(line, 4), of4) << line;
   }
 }

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <future>
 #include <regex>
 
@@ -63,11 +62,16 @@ TEST(Secrets, PasswordsLeaveTheCommandLineAndNoSecretStaysInFreedMemory) {
     const int writer = open(fifo.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     const std::string bytes = ReadBytes(fed);  // fits the pipe: the write never waits
     EXPECT_EQ(write(writer, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-    auto run = std::async(std::launch::async, [&] { return RunTool(command); });
+    // The run's process writes its number first: its command line alone is read, since a read
+    // of every process's waits on each one's memory map, which a stalled process may hold.
+    const std::string pid = dir / "pid";
+    auto run = std::async(std::launch::async, [&] {
+      return RunTool(command, {"", "", "", "echo $BASHPID >" + pid});
+    });
     for (int unread = 1; ioctl(writer, FIONREAD, &unread) == 0 && unread > 0;) {  // all taken
       if (run.wait_for(std::chrono::milliseconds(5)) == std::future_status::ready) break;
     }
-    std::string shown, cmdline;
+    std::string shown;
     std::vector<std::wstring> args{L"cspTRIL"};
     for (const std::string& arg : command) {
       shown += (arg == kPassword ? std::string(arg.size(), 'x') : arg) + '\0';
@@ -76,11 +80,9 @@ TEST(Secrets, PasswordsLeaveTheCommandLineAndNoSecretStaysInFreedMemory) {
     }
     // The waiting run's command line as any user reads it. Under a runner (Wine's loader,
     // valgrind) /proc shows the runner's own, which the program cannot change.
-    for (const auto& process : std::filesystem::directory_iterator("/proc")) {
-      std::ifstream file(process.path() / "cmdline", std::ios::binary);
-      const std::string text{std::istreambuf_iterator<char>(file), {}};
-      if (Contains(text, fifo)) cmdline = text.substr(text.find('\0') + 1);
-    }
+    const std::string text = ReadBytes("/proc/" + std::to_string(std::stoi(ReadBytes(pid))) +
+                                       "/cmdline"),
+                      cmdline = text.substr(text.find('\0') + 1);
     EXPECT_TRUE(std::getenv("CSPTRIL_TOOL_RUNNER") != nullptr || cmdline == shown) << cmdline;
     close(writer);
     const RunResult result = run.get();

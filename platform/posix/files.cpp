@@ -69,7 +69,8 @@ bool FolderOpenToOthers(const std::string& folder) {
   if (info.st_uid != geteuid() && info.st_uid != 0) return true;
   // The sticky bit keeps a file's name to the file's owner (as in /tmp).
   if ((info.st_mode & S_ISVTX) != 0) return false;
-  return (info.st_mode & S_IWOTH) != 0 || ((info.st_mode & S_IWGRP) != 0 && info.st_gid != getegid());
+  return (info.st_mode & S_IWOTH) != 0 ||
+         ((info.st_mode & S_IWGRP) != 0 && info.st_gid != getegid());
 }
 
 OsFile CreateNewFile(const std::string& path, bool keyMaterial) {

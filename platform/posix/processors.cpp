@@ -43,9 +43,9 @@ int UsableProcessorCount() {
   std::istringstream groups(FileText("/proc/self/cgroup"));
   for (std::string entry; std::getline(groups, entry);) {
     if (entry.rfind("0::/", 0) != 0) continue;
-    for (std::string group = entry.substr(3); !group.empty();
-         group.erase(group.rfind('/'))) {
-      processors = ProcessorsWithinQuota(FileText("/sys/fs/cgroup" + group + "/cpu.max"), processors);
+    for (std::string group = entry.substr(3); !group.empty(); group.erase(group.rfind('/'))) {
+      processors =
+          ProcessorsWithinQuota(FileText("/sys/fs/cgroup" + group + "/cpu.max"), processors);
     }
   }
   return processors;

@@ -71,8 +71,8 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
   using Clock = std::chrono::steady_clock;
   static const Clock::time_point programEnd = Clock::now() + std::chrono::seconds(540);
   const Clock::time_point end =  // CSPTRIL_RUN_SECONDS: a test's own limit for its next runs
-      std::min(programEnd, Clock::now() + std::chrono::seconds(
-                                              std::stoi(Environment("CSPTRIL_RUN_SECONDS", "540"))));
+      std::min(programEnd, Clock::now() + std::chrono::seconds(std::stoi(
+                                              Environment("CSPTRIL_RUN_SECONDS", "540"))));
   const pid_t child = fork();
   if (child == 0) {
     setpgid(0, 0);
@@ -91,7 +91,8 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
   RunResult result{ReadBytes(io / "1"), ReadBytes(io / "2"),
                    WIFEXITED(status) && !hung ? WEXITSTATUS(status) : -1};
   EXPECT_FALSE(hung) << "timed out, ended: " << program;
-  EXPECT_TRUE(hung || result.exitCode != -1) << argv[0] << " did not exit normally:\n" << result.err;
+  EXPECT_TRUE(hung || result.exitCode != -1) << argv[0] << " did not exit normally:\n"
+                                             << result.err;
   return result;
 }
 
