@@ -81,17 +81,13 @@ static_assert(
     !std::is_invocable_v<decltype(&SignData), const std::string&, const std::string&, std::string&,
                          std::string, const std::string&, const std::string&>);
 
-// This machine's cgroups keep the processor controller out of cgroup v2: the quota line itself.
 TEST(Processors, ACgroupQuotaOfOneProcessorsTimeLeavesOneWhateverTheAffinityMask) {
-  for (const auto& [line, of4] : std::vector<std::pair<std::string, int>>{{"100000 100000\n", 1},
-                                                                          {"50000 100000", 1},
-                                                                          {"250000 100000", 2},
-                                                                          {"900000 100000", 4},
-                                                                          {"max 100000\n", 4},
-                                                                          {"", 4},
-                                                                          {"100000 0", 4}}) {
-    EXPECT_EQ(ProcessorsWithinQuota(line, 4), of4) << line;
+  std::string of4;
+  for (const char* line : {"100000 100000\n", "50000 100000", "250000 100000", "900000 100000",
+                           "max 100000\n", "", "100000 0"}) {
+    of4 += std::to_string(ProcessorsWithinQuota(line, 4));
   }
+  EXPECT_EQ(of4, "1124444");
 }
 
 TEST(Base64, EncodesWithPaddingDecodesSkippingBlanksAndRejectsOtherBytes) {

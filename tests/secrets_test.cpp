@@ -62,8 +62,7 @@ TEST(Secrets, PasswordsLeaveTheCommandLineAndNoSecretStaysInFreedMemory) {
     const int writer = open(fifo.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     const std::string bytes = ReadBytes(fed);  // fits the pipe: the write never waits
     EXPECT_EQ(write(writer, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-    // The run's process writes its number first: its command line alone is read, since a read
-    // of every process's waits on each one's memory map, which a stalled process may hold.
+    // The run's own command line alone: reading every process's waits on each one's memory map.
     const std::string pid = dir / "pid";
     auto run = std::async(std::launch::async, [&] {
       return RunTool(command, {"", "", "", "echo $BASHPID >" + pid});
