@@ -151,7 +151,7 @@ TEST(HostileInputs, NoOutputCostsAKeyAnInputOrAnOlderFile) {
   const uid_t nobody = getpwnam("nobody")->pw_uid;
   const std::string all = dir / "all", theirs = ToolIsWindows() ? all : dir / "theirs";
   const std::string cwd =
-      ToolIsWindows() ? std::regex_replace("Z:" + all, std::regex("/"), "\\\\") : all;
+      ToolIsWindows() ? std::regex_replace("Z:" + all, std::regex("/"), "\\") : all;
   fs::create_directories(all), fs::create_directories(theirs);
   ASSERT_EQ(chmod(all.c_str(), 0777) + chown(theirs.c_str(), nobody, nobody), 0);
   for (const auto& [args, folder, end] : std::vector<std::tuple<Args, std::string, std::string>>{
