@@ -28,6 +28,9 @@ wineserver -w
 mkfifo "$WINEPREFIX/com1"
 ln -sfn "$WINEPREFIX/com1" "$WINEPREFIX/dosdevices/com1"
 wineserver -p
+# Wine's own services start with the session's first program and keep every descriptor it had:
+# started here, they hold no pipe of a test's run, whose reader would then wait for ever.
+wine cmd /c exit </dev/null >/dev/null 2>&1
 for lang in ${CSPTRIL_WINE_LANGS:-ru_RU.UTF-8 C.UTF-8}; do
   echo "== cspTRIL.exe under Wine, LANG=$lang"
   LANG=$lang CSPTRIL_TOOL=$exe CSPTRIL_TOOL_RUNNER=wine \
