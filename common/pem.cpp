@@ -3,6 +3,7 @@
 #include <openssl/pem.h>
 
 #include "common/handles.h"
+#include "common/key_derivation.h"
 
 int GivenPassPhrase(char* buffer, int size, int /*rwflag*/, void* passPhrase) {
   const auto* given = static_cast<const std::string*>(passPhrase);
@@ -21,6 +22,8 @@ EVP_PKEY* PemBioToPrivateKey(BIO* bio, const std::string& passPhrase) {
 }
 
 EVP_PKEY* PemToPrivateKey(const std::string& pem, const std::string& passPhrase) {
+  // Refused before the library derives a key from the pass phrase for it.
+  if (PemKeyDerivationRefused(pem)) return nullptr;
   const BioPtr bio = ReadOnlyMemoryBio(pem);
   return bio ? PemBioToPrivateKey(bio.get(), passPhrase) : nullptr;
 }
