@@ -61,9 +61,7 @@ std::string RefusedCount(const ASN1_INTEGER* count) {
   // below zero comes out as a huge number of rounds. A count beyond 64 bits is shown as the
   // library reads it, -1.
   std::int64_t rounds = 0;
-  ERR_set_mark();
   if (ASN1_INTEGER_get_int64(&rounds, count) == 0) rounds = -1;
-  ERR_pop_to_mark();
   if (rounds >= 0 && rounds <= kMaxIterations) return {};
   return "iteration count " + std::to_string(rounds) + " exceeds " + std::to_string(kMaxIterations);
 }
