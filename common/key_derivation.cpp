@@ -4,6 +4,7 @@
 #include <openssl/pem.h>
 
 #include "common/handles.h"
+#include "common/pem.h"
 
 namespace {
 
@@ -49,10 +50,6 @@ std::string RefusedKeyFunction(const X509_ALGOR* function) {
   }
 }
 
-// Encrypted PEM blocks that may come with old-style encryption headers are never decrypted
-// here: no password is given, and nothing prompts for one.
-int NoPassword(char*, int, int, void*) { return -1; }
-
 }  // namespace
 
 std::string RefusedCount(const ASN1_INTEGER* count) {
@@ -92,9 +89,10 @@ bool PemKeyDerivationRefused(const std::string& pem) {
   unsigned char* der = nullptr;
   long length = 0;
   // The blocks read past on the way may hold a key in the clear: the secure reading wipes
-  // each block it decodes when it lets it go.
+  // each block it decodes when it lets it go. A block with old-style encryption headers is
+  // given no pass phrase: nothing is decrypted here.
   while (!refused && PEM_bytes_read_bio_secmem(&der, &length, nullptr, PEM_STRING_PKCS8, bio.get(),
-                                               NoPassword, nullptr) == 1) {
+                                               GivenPassPhrase, nullptr) == 1) {
     const unsigned char* in = der;
     const X509SigPtr key(d2i_X509_SIG(nullptr, &in, length));
     const X509_ALGOR* algorithm = nullptr;
