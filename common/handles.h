@@ -37,6 +37,7 @@ inline void FreeSafeBagStack(STACK_OF(PKCS12_SAFEBAG) * stack) {
 
 using BioPtr = std::unique_ptr<BIO, FreeWith<BIO_free_all>>;
 using BignumPtr = std::unique_ptr<BIGNUM, FreeWith<BN_free>>;
+using BnCtxPtr = std::unique_ptr<BN_CTX, FreeWith<BN_CTX_free>>;
 using ExtensionStackPtr = std::unique_ptr<STACK_OF(X509_EXTENSION), FreeWith<FreeExtensionStack>>;
 using LibCtxPtr = std::unique_ptr<OSSL_LIB_CTX, FreeWith<OSSL_LIB_CTX_free>>;
 using MdCtxPtr = std::unique_ptr<EVP_MD_CTX, FreeWith<EVP_MD_CTX_free>>;
@@ -46,12 +47,15 @@ using PbeParamPtr = std::unique_ptr<PBEPARAM, FreeWith<PBEPARAM_free>>;
 using Pbkdf2ParamPtr = std::unique_ptr<PBKDF2PARAM, FreeWith<PBKDF2PARAM_free>>;
 using Pkcs12Ptr = std::unique_ptr<PKCS12, FreeWith<PKCS12_free>>;
 using Pkcs7StackPtr = std::unique_ptr<STACK_OF(PKCS7), FreeWith<FreePkcs7Stack>>;
+using Pkcs8InfoPtr = std::unique_ptr<PKCS8_PRIV_KEY_INFO, FreeWith<PKCS8_PRIV_KEY_INFO_free>>;
 using PkeyCtxPtr = std::unique_ptr<EVP_PKEY_CTX, FreeWith<EVP_PKEY_CTX_free>>;
 using PkeyPtr = std::unique_ptr<EVP_PKEY, FreeWith<EVP_PKEY_free>>;
 using ProviderPtr = std::unique_ptr<OSSL_PROVIDER, FreeWith<UnloadProvider>>;
 using SafeBagStackPtr = std::unique_ptr<STACK_OF(PKCS12_SAFEBAG), FreeWith<FreeSafeBagStack>>;
+using ScryptParamsPtr = std::unique_ptr<SCRYPT_PARAMS, FreeWith<SCRYPT_PARAMS_free>>;
 using X509NamePtr = std::unique_ptr<X509_NAME, FreeWith<X509_NAME_free>>;
 using X509Ptr = std::unique_ptr<X509, FreeWith<X509_free>>;
+using X509SigPtr = std::unique_ptr<X509_SIG, FreeWith<X509_SIG_free>>;
 using X509ReqPtr = std::unique_ptr<X509_REQ, FreeWith<X509_REQ_free>>;
 using X509StackPtr = std::unique_ptr<STACK_OF(X509), FreeWith<FreeX509Stack>>;
 

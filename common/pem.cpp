@@ -3,6 +3,7 @@
 #include <openssl/pem.h>
 
 #include "common/handles.h"
+#include "common/key_derivation.h"
 
 namespace {
 
@@ -36,6 +37,8 @@ EVP_PKEY* PemBioToPrivateKey(BIO* bio, const std::string& passPhrase) {
 }
 
 EVP_PKEY* PemToPrivateKey(const std::string& pem, const std::string& passPhrase) {
+  // Refused before the library derives a key from the pass phrase for it.
+  if (PemKeyDerivationRefused(pem)) return nullptr;
   const BioPtr bio = ReadOnlyMemoryBio(pem);
   return bio ? PemBioToPrivateKey(bio.get(), passPhrase) : nullptr;
 }

@@ -58,6 +58,7 @@ done
 ossl pkey -in "$work/rsa1024.key" -traditional -out "$pem/rsa-traditional.pem"
 ossl rsa -in "$work/rsa1024.key" -RSAPublicKey_out -out "$pem/rsa-pkcs1-public.pem"
 ossl pkey -in "$work/ec.key" -aes256 -passout pass:"$seed_password" -out "$pem/ec-encrypted.pem"
+ossl pkcs8 -topk8 -scrypt -in "$work/ec.key" -passout pass:"$seed_password" -out "$pem/ec-scrypt.pem"
 sed 's/$/\r/' "$work/ec.key" >"$pem/ec-crlf.pem"
 cat "$work/ec.crt" "$work/ec.pub" >"$pem/certificate-then-public.pem"
 # What verify also takes as a key file: certificates, and DER forms; names in Tajik and Russian.
@@ -84,13 +85,19 @@ export_pfx leaf rsa1024.key leaf.crt "$seed_password" -certfile "$work/ca.crt" -
 export_pfx no-certificate rsa1024.key rsa-sha1.crt "$seed_password" -nocerts -noiter -nomaciter
 export_pfx no-key rsa1024.key rsa-sha1.crt "$seed_password" -nokeys -noiter -nomaciter
 export_pfx open ec.key ec.crt "" -nomac -keypbe NONE -certpbe NONE
+# As older Windows versions export them (RC2-40 and 3DES, a SHA-1 MAC), and RC4 without a MAC
+# under the empty password, which the reader tries as no password first.
+export_pfx legacy rsa1024.key rsa-sha1.crt "$seed_password" -legacy -noiter -nomaciter
+export_pfx no-mac-rc4 rsa1024.key rsa-sha1.crt "" -legacy -nomac -noiter \
+  -keypbe PBE-SHA1-RC4-128 -certpbe AES-256-CBC
 export_pfx secret gost.key gost.crt secret -noiter -nomaciter
-for name in rsa-sha256 gost ec-chain rsa-sha1-3des leaf no-certificate no-key; do
+for name in rsa-sha256 gost ec-chain rsa-sha1-3des leaf no-certificate no-key legacy; do
   cp "$work/$name.p12" "$pfx/$name.p12"
 done
 # A length byte and the password in front: empty, then "secret".
 { printf '\0'; cat "$work/open.p12"; } >"$pfx/open-unprotected.bin"
 { printf '\6secret'; cat "$work/secret.p12"; } >"$pfx/secret-password.bin"
+{ printf '\0'; cat "$work/no-mac-rc4.p12"; } >"$pfx/no-mac-rc4-unprotected.bin"
 cp "$work/rsa.key" "$pfx/not-pkcs12.pem"
 
 # Base64 texts, as openssl writes them (lines of 64) and on one line.

@@ -2,98 +2,174 @@
 
 #include <openssl/err.h>
 
-#include <cstdint>
 #include <iostream>
+#include <utility>
+#include <vector>
+
+#include "common/key_derivation.h"
 
 namespace {
 
-// Real files use a few thousand rounds, a few hundred thousand at most; a count far above
-// that keeps the reader busy for minutes (2^31-1 rounds take about six) before any answer.
-constexpr std::int64_t kMaxIterations = 10000000;
-
-// The count in decimal when it lies outside 0 to kMaxIterations; empty when it lies inside
-// or is absent (the default of one round). Negative counts are refused too: the library
-// narrows a count to an int, so one far enough below zero comes out as a huge number of
-// rounds. A count beyond 64 bits is shown as the library reads it, -1.
-std::string RefusedCount(const ASN1_INTEGER* count) {
-  if (count == nullptr) return {};
-  std::int64_t rounds = 0;
-  if (ASN1_INTEGER_get_int64(&rounds, count) == 0) rounds = -1;
-  return rounds >= 0 && rounds <= kMaxIterations ? "" : std::to_string(rounds);
-}
-
-// The count of a password-based algorithm's key derivation: PBKDF2's inside PBES2 and
-// inside PBMAC1 (a MAC of the same two parts, newer libraries' choice), the single parameter
-// block's of the older schemes. Other derivations (scrypt has no count), and parameters of
-// another shape, are left to the library.
-std::string RefusedDerivation(const X509_ALGOR* algorithm) {
-  const int scheme = OBJ_obj2nid(algorithm->algorithm);
-  if (scheme != NID_pbes2 && scheme != NID_pbmac1) {
-    const PbeParamPtr pbe(static_cast<PBEPARAM*>(
-        ASN1_TYPE_unpack_sequence(ASN1_ITEM_rptr(PBEPARAM), algorithm->parameter)));
-    return pbe ? RefusedCount(pbe->iter) : "";
-  }
-  const Pbe2ParamPtr pbes2(static_cast<PBE2PARAM*>(
-      ASN1_TYPE_unpack_sequence(ASN1_ITEM_rptr(PBE2PARAM), algorithm->parameter)));
-  if (!pbes2 || OBJ_obj2nid(pbes2->keyfunc->algorithm) != NID_id_pbkdf2) return {};
-  const Pbkdf2ParamPtr pbkdf2(static_cast<PBKDF2PARAM*>(
-      ASN1_TYPE_unpack_sequence(ASN1_ITEM_rptr(PBKDF2PARAM), pbes2->keyfunc->parameter)));
-  return pbkdf2 ? RefusedCount(pbkdf2->iter) : "";
-}
-
-// Shrouded keys, at any depth of nested bags.
-std::string RefusedInBags(const STACK_OF(PKCS12_SAFEBAG) * bags) {
-  std::string refused;
-  for (int i = 0; refused.empty() && i < sk_PKCS12_SAFEBAG_num(bags); ++i) {
-    const PKCS12_SAFEBAG* bag = sk_PKCS12_SAFEBAG_value(bags, i);
-    if (PKCS12_SAFEBAG_get_nid(bag) == NID_pkcs8ShroudedKeyBag) {
-      const X509_ALGOR* algorithm = nullptr;
-      X509_SIG_get0(PKCS12_SAFEBAG_get0_pkcs8(bag), &algorithm, nullptr);
-      refused = RefusedDerivation(algorithm);
-    } else if (PKCS12_SAFEBAG_get_nid(bag) == NID_safeContentsBag) {
-      refused = RefusedInBags(PKCS12_SAFEBAG_get0_safes(bag));
-    }
-  }
-  return refused;
-}
-
-// The bags of an encrypted safe, opened with the password the library will use. Under
-// PKCS#12's own derivation no password and the empty one differ, and the library takes
-// whichever the file was made with; so an empty password is tried both ways.
-SafeBagStackPtr DecryptedBags(PKCS7* safe, const char* password) {
-  const bool empty = *password == '\0';
-  SafeBagStackPtr bags(PKCS12_unpack_p7encdata(safe, empty ? nullptr : password, -1));
-  if (!bags && empty) bags.reset(PKCS12_unpack_p7encdata(safe, "", -1));
-  return bags;
-}
-
-// An encrypted safe's own count comes before its decryption; its bags are looked at only then.
-std::string RefusedInSafe(PKCS7* safe, const char* password) {
-  if (PKCS7_type_is_data(safe)) {
-    return RefusedInBags(SafeBagStackPtr(PKCS12_unpack_p7data(safe)).get());
-  }
-  if (!PKCS7_type_is_encrypted(safe) || safe->d.encrypted == nullptr) return {};
-  const std::string refused = RefusedDerivation(safe->d.encrypted->enc_data->algorithm);
-  return refused.empty() ? RefusedInBags(DecryptedBags(safe, password).get()) : refused;
-}
-
-// The first count above the ceiling in the order the library would derive keys with them:
-// the MAC's (either field), then each safe's and its bags'. A file the library cannot read
-// this far is left to it; what fails here is taken off the error queue, whose first entry
-// the parse reports.
-std::string RefusedIterationCount(const PKCS12* pkcs12, const char* password) {
-  const X509_ALGOR* macAlgorithm = nullptr;
-  const ASN1_INTEGER* macCount = nullptr;
-  PKCS12_get0_mac(nullptr, &macAlgorithm, nullptr, &macCount, pkcs12);
+// Loaded into the reader's own context only: never into the default one, were that context
+// missing. A provider that cannot be found is no fault of the file's, and leaves no error.
+ProviderPtr LoadInto(OSSL_LIB_CTX* library, const char* name) {
+  if (library == nullptr) return nullptr;
   ERR_set_mark();
-  std::string refused = RefusedCount(macCount);
-  if (refused.empty() && macAlgorithm != nullptr) refused = RefusedDerivation(macAlgorithm);
-  const Pkcs7StackPtr safes(PKCS12_unpack_authsafes(pkcs12));
-  for (int i = 0; refused.empty() && i < sk_PKCS7_num(safes.get()); ++i) {
-    refused = RefusedInSafe(sk_PKCS7_value(safes.get(), i), password);
-  }
+  ProviderPtr provider(OSSL_PROVIDER_load(library, name));
   ERR_pop_to_mark();
-  return refused;
+  return provider;
+}
+
+// One opening of a file. Its encrypted parts are decrypted in a library context of the
+// reader's own, with the default algorithms and the legacy ones (RC2, RC4) that older Windows
+// exports and `openssl pkcs12 -legacy` use, which nothing else in the program sees. The legacy
+// provider is looked for where the library looks by default (on Windows it is part of the
+// program); the default context's search path names the program itself. Keys and
+// certificates are made in the default context, where the signing and verification run.
+struct Opening {
+  LibCtxPtr library{OSSL_LIB_CTX_new()};
+  ProviderPtr defaults = LoadInto(library.get(), "default");
+  ProviderPtr legacy = LoadInto(library.get(), "legacy");
+  const char* password = nullptr;  // as the file's derivations take it; null for none
+  bool eitherEmpty = false;        // an empty password and no MAC to tell which form it takes
+  PkeyPtr key;                     // the file's first private key
+  std::vector<X509Ptr> certificates;
+};
+
+// The library's text for the first error it queued, which the failure line shows. A step that
+// fails without a word is named as the library's own parse names it.
+std::string LibraryFailure() {
+  if (ERR_peek_error() == 0) ERR_raise(ERR_LIB_PKCS12, PKCS12_R_PARSE_ERROR);
+  return ERR_error_string(ERR_get_error(), nullptr);
+}
+
+// The MAC's own cost first, then the password checked against the MAC: the one derivation a
+// wrong password pays for. PKCS#12's own derivation tells no password from the empty one and
+// files are made either way, so an empty password is tried as both, one derivation each.
+std::string CheckMac(PKCS12* pkcs12, Opening& opening) {
+  const X509_ALGOR* algorithm = nullptr;
+  const ASN1_INTEGER* count = nullptr;
+  PKCS12_get0_mac(nullptr, &algorithm, nullptr, &count, pkcs12);
+  std::string refused = RefusedCount(count);
+  if (refused.empty()) refused = RefusedDerivation(algorithm);
+  if (!refused.empty()) return refused;
+  if (PKCS12_verify_mac(pkcs12, opening.password, opening.password != nullptr ? -1 : 0) == 1) {
+    return {};
+  }
+  if (opening.password == nullptr && PKCS12_verify_mac(pkcs12, "", 0) == 1) {
+    opening.password = "";
+    return {};
+  }
+  ERR_raise(ERR_LIB_PKCS12, PKCS12_R_MAC_VERIFY_FAILURE);
+  return LibraryFailure();
+}
+
+// One part decrypted. A file without a MAC, opened with an empty password, does not say which
+// of no password and the empty one it was made with: each part is tried with both, in that
+// order, and the errors of the first go when the second opens it.
+template <typename Decrypt>
+auto Decrypted(const Opening& opening, Decrypt decrypt) {
+  ERR_set_mark();
+  auto* part = decrypt(opening.password);
+  if (part == nullptr && opening.eitherEmpty) part = decrypt("");
+  part != nullptr ? ERR_pop_to_mark() : ERR_clear_last_mark();
+  return part;
+}
+
+std::string ReadBags(const STACK_OF(PKCS12_SAFEBAG) * bags, Opening& opening);
+
+std::string TakeKey(const PKCS8_PRIV_KEY_INFO* info, Opening& opening) {
+  opening.key.reset(EVP_PKCS82PKEY(info));
+  return opening.key ? "" : LibraryFailure();
+}
+
+// A key bag after the first key is passed over (a shrouded one is never decrypted); a shrouded
+// key's cost is checked before it is. The library wipes the decrypted key's bytes as it frees
+// them.
+std::string ReadBag(const PKCS12_SAFEBAG* bag, Opening& opening) {
+  const int type = PKCS12_SAFEBAG_get_nid(bag);
+  if (opening.key && (type == NID_keyBag || type == NID_pkcs8ShroudedKeyBag)) return {};
+  switch (type) {
+    case NID_keyBag:
+      return TakeKey(PKCS12_SAFEBAG_get0_p8inf(bag), opening);
+    case NID_pkcs8ShroudedKeyBag: {
+      const X509_SIG* shrouded = PKCS12_SAFEBAG_get0_pkcs8(bag);
+      const X509_ALGOR* algorithm = nullptr;
+      X509_SIG_get0(shrouded, &algorithm, nullptr);
+      std::string refused = RefusedDerivation(algorithm);
+      if (!refused.empty()) return refused;
+      const Pkcs8InfoPtr info(Decrypted(opening, [&](const char* password) {
+        return PKCS8_decrypt_ex(shrouded, password, -1, opening.library.get(), nullptr);
+      }));
+      return info ? TakeKey(info.get(), opening) : LibraryFailure();
+    }
+    case NID_certBag: {
+      if (PKCS12_SAFEBAG_get_bag_nid(bag) != NID_x509Certificate) return {};
+      X509Ptr certificate(PKCS12_SAFEBAG_get1_cert(bag));
+      if (!certificate) return LibraryFailure();
+      opening.certificates.push_back(std::move(certificate));
+      return {};
+    }
+    case NID_safeContentsBag:
+      return ReadBags(PKCS12_SAFEBAG_get0_safes(bag), opening);
+    default:
+      return {};
+  }
+}
+
+std::string ReadBags(const STACK_OF(PKCS12_SAFEBAG) * bags, Opening& opening) {
+  for (int i = 0; i < sk_PKCS12_SAFEBAG_num(bags); ++i) {
+    std::string failure = ReadBag(sk_PKCS12_SAFEBAG_value(bags, i), opening);
+    if (!failure.empty()) return failure;
+  }
+  return {};
+}
+
+// An encrypted safe's cost is checked before it is decrypted; its bags are read after.
+std::string ReadEncryptedSafe(const PKCS7* safe, Opening& opening) {
+  if (safe->d.encrypted == nullptr || safe->d.encrypted->enc_data->enc_data == nullptr) {
+    return LibraryFailure();
+  }
+  const PKCS7_ENC_CONTENT* content = safe->d.encrypted->enc_data;
+  std::string refused = RefusedDerivation(content->algorithm);
+  if (!refused.empty()) return refused;
+  const SafeBagStackPtr bags(Decrypted(opening, [&](const char* password) {
+    return static_cast<STACK_OF(PKCS12_SAFEBAG)*>(
+        PKCS12_item_decrypt_d2i_ex(content->algorithm, ASN1_ITEM_rptr(PKCS12_SAFEBAGS), password,
+                                   -1, content->enc_data, 1, opening.library.get(), nullptr));
+  }));
+  return bags ? ReadBags(bags.get(), opening) : LibraryFailure();
+}
+
+// Every safe in order, as the library's parse reads them; safes of other types are passed over.
+std::string ReadSafes(const PKCS12* pkcs12, Opening& opening) {
+  const Pkcs7StackPtr safes(PKCS12_unpack_authsafes(pkcs12));
+  if (!safes) return LibraryFailure();
+  for (int i = 0; i < sk_PKCS7_num(safes.get()); ++i) {
+    PKCS7* safe = sk_PKCS7_value(safes.get(), i);
+    std::string failure;
+    if (PKCS7_type_is_data(safe)) {
+      const SafeBagStackPtr bags(PKCS12_unpack_p7data(safe));
+      failure = bags ? ReadBags(bags.get(), opening) : LibraryFailure();
+    } else if (PKCS7_type_is_encrypted(safe)) {
+      failure = ReadEncryptedSafe(safe, opening);
+    }
+    if (!failure.empty()) return failure;
+  }
+  return {};
+}
+
+// The certificate that goes with the key, as the library's parse picks it: the first whose
+// public key is the private key's. None when the file holds no key.
+X509Ptr CertificateOfKey(Opening& opening) {
+  for (X509Ptr& certificate : opening.certificates) {
+    if (!opening.key) break;
+    ERR_set_mark();
+    const bool match = X509_check_private_key(certificate.get(), opening.key.get()) == 1;
+    ERR_pop_to_mark();
+    if (match) return std::move(certificate);
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -115,22 +191,18 @@ bool OpenPkcs12(const std::string& pfxData, const std::string& password, PkeyPtr
     std::cerr << "Error reading PFX file." << std::endl;
     return false;
   }
-  // Checked before the parse, which derives keys with these counts without a limit.
-  const std::string refused = RefusedIterationCount(pkcs12.get(), password.c_str());
-  if (!refused.empty()) {
-    std::cerr << "Error parsing PFX file: iteration count " << refused << " exceeds "
-              << kMaxIterations << std::endl;
+  // A file without a MAC is read with the password as given, under the same ceilings.
+  Opening opening;
+  if (!password.empty()) opening.password = password.c_str();
+  const bool mac = PKCS12_mac_present(pkcs12.get()) == 1;
+  opening.eitherEmpty = !mac && password.empty();
+  std::string failure = mac ? CheckMac(pkcs12.get(), opening) : "";
+  if (failure.empty()) failure = ReadSafes(pkcs12.get(), opening);
+  if (!failure.empty()) {
+    std::cerr << "Error parsing PFX file: " << failure << std::endl;
     return false;
   }
-
-  EVP_PKEY* privatekey = nullptr;
-  X509* certificate = nullptr;
-  if (PKCS12_parse(pkcs12.get(), password.c_str(), &privatekey, &certificate, nullptr) == 0) {
-    std::cerr << "Error parsing PFX file: " << ERR_error_string(ERR_get_error(), nullptr)
-              << std::endl;
-    return false;
-  }
-  key.reset(privatekey);
-  cert.reset(certificate);
+  cert = CertificateOfKey(opening);
+  key = std::move(opening.key);
   return true;
 }
