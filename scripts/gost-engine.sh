@@ -32,6 +32,11 @@ gost_engine_cmake_windows=(-DADDCARRY_U64=1 -DRELAXED_ALIGNMENT=1 -DOPENSSL_USE_
                            -DOPENSSL_ENGINES_DIR=lib/engines-3 -DCMAKE_BUILD_TYPE=Release)
 gost_engine_cmake_linux=(-DADDCARRY_U64=1 -DRELAXED_ALIGNMENT=1
                          -DOPENSSL_ENGINES_DIR=lib/engines-3 -DCMAKE_BUILD_TYPE=Release)
+# The engine's own build makes every warning an error. GCC 14 (Debian 13)
+# warns that CMAC_ACPKM_Final may write before a key buffer, for a block length
+# it cannot prove positive (it is the cipher's, 8 or 16): that warning stays a
+# warning.
+gost_engine_cflags_linux=(-Wno-error=stringop-overflow)
 
 gost_engine_checkout="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
@@ -45,9 +50,9 @@ gost_engine_fetch() {
 gost_engine_build() {
   local target=$1 source=$2 prefix=$3 openssl=${4:-} path_map cc ar targets
   path_map=("-ffile-prefix-map=$source=gost-engine-$gost_engine_version")
-  mkdir -p "$prefix/lib" "$prefix/include"
+  mkdir -p "$prefix/lib" "$prefix/include" || return
   (
-    cd "$source"
+    cd "$source" || exit
     if [ "$target" = windows ]; then
       path_map+=("-ffile-prefix-map=$openssl=openssl")
       cc=x86_64-w64-mingw32-gcc-posix ar=x86_64-w64-mingw32-ar targets=(gost_core gost_err)
@@ -55,22 +60,21 @@ gost_engine_build() {
         -DCMAKE_TOOLCHAIN_FILE="$gost_engine_checkout/cmake/mingw-w64-x86_64.cmake" \
         -DOPENSSL_ROOT_DIR="$openssl" -DOPENSSL_INCLUDE_DIR="$openssl/include" \
         -DLIB_EAY="$openssl/lib/libcrypto.a" -DSSL_EAY="$openssl/lib/libssl.a" \
-        -DCMAKE_C_FLAGS="${path_map[*]}" "${gost_engine_cmake_windows[@]}"
+        -DCMAKE_C_FLAGS="${path_map[*]}" "${gost_engine_cmake_windows[@]}" || exit
     else
       # gost_engine is the loadable module gost.so, linked to the system's libcrypto.
       cc=cc ar=ar targets=(gost_core gost_err gost_engine)
-      cmake -S . -B build -G Ninja -DCMAKE_C_FLAGS="${path_map[*]}" "${gost_engine_cmake_linux[@]}"
+      cmake -S . -B build -G Ninja -DCMAKE_C_FLAGS="${path_map[*]} ${gost_engine_cflags_linux[*]}" \
+        "${gost_engine_cmake_linux[@]}" || exit
     fi
-    cmake --build build --target "${targets[@]}" -j"$(nproc)"
-    "$cc" -O2 -c gost_eng.c -I. ${openssl:+-I"$openssl/include"} \
-      "${gost_engine_definitions[@]}" "${path_map[@]}" -o build/gost_eng.o
-    "$ar" rcs build/libgost_engine.a build/gost_eng.o
-    find build -name 'libgost_core.a' -o -name 'libgost_err.a' -o -name 'libgost_engine.a' |
-      xargs -I{} cp {} "$prefix/lib/"
-    cp gost-engine.h "$prefix/include/"
+    cmake --build build --target "${targets[@]}" -j"$(nproc)" &&
+      "$cc" -O2 -c gost_eng.c -I. ${openssl:+-I"$openssl/include"} \
+        "${gost_engine_definitions[@]}" "${path_map[@]}" -o build/gost_eng.o &&
+      "$ar" rcs build/libgost_engine.a build/gost_eng.o &&
+      cp build/libgost_core.a build/libgost_err.a build/libgost_engine.a "$prefix/lib/" &&
+      cp gost-engine.h "$prefix/include/" || exit
     if [ "$target" = linux ]; then
-      mkdir -p "$prefix/engines"
-      cp build/bin/gost.so "$prefix/engines/"
+      mkdir -p "$prefix/engines" && cp build/bin/gost.so "$prefix/engines/"
     fi
   )
 }
