@@ -1,30 +1,20 @@
 #!/usr/bin/env bash
-# Runs a GOST round trip with an installed program, with no OPENSSL_CONF and an
-# empty engines folder: its engine is built in. The program is installed into a
-# staging folder (by `cmake --install`, or by unpacking the Debian package,
-# whose dependencies name nothing GOST-specific), or is the one a Debian
-# package installed into /usr (system).
-#   installed_roundtrip.sh BUILD_DIR install|deb
-#   installed_roundtrip.sh - system
+# A GOST round trip with the program installed by cmake, from the Debian package (which depends
+# on nothing GOST-specific) or by apt:  installed_roundtrip.sh BUILD_DIR|- install|deb|system
 set -euo pipefail
 [ -z "${CSPTRIL_TOOL:-}" ] || { echo "skipped: not the program under test"; exit 77; }
-work=$(mktemp -d) prefix=/usr stage=
-trap 'rm -rf "$work"' EXIT
-unset OPENSSL_CONF
-export OPENSSL_ENGINES=$work/no-engines
+work=$(mktemp -d) stage= && trap 'rm -rf "$work"' EXIT
+unset OPENSSL_CONF && export OPENSSL_ENGINES=$work/none  # no configuration, no engine folder
 fail() { echo "FAIL: $*" >&2; exit 1; }
 if [ "$2" = deb ]; then
-  build=$(cd "$1" && pwd) stage=$work/stage
-  (cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/pkg" >/dev/null)
+  (cd "$work" && cpack -G DEB --config "$(cd "$1" && pwd)/CPackConfig.cmake" -B pkg >/dev/null)
   depends=$(dpkg-deb -f "$work"/pkg/*.deb Depends)
   [[ $depends == *"libssl3 "*"| libssl3t64"* && $depends != *gost* ]] || fail "Depends: $depends"
-  dpkg-deb -x "$work"/pkg/*.deb "$stage"
+  dpkg-deb -x "$work"/pkg/*.deb "$work/stage" && stage=$work/stage
 elif [ "$2" = install ]; then
-  stage=$work/stage prefix=
-  cmake --install "$1" --prefix "$stage" >/dev/null
+  cmake --install "$1" --prefix "$work/stage/usr" >/dev/null && stage=$work/stage
 fi
-tool=$stage$prefix/bin/cspTRIL
-[ -f "$stage$prefix/share/man/man1/cspTRIL.1.gz" ] || fail "no manual page"
+[ -f "$stage/usr/share/man/man1/cspTRIL.1.gz" ] && tool=$stage/usr/bin/cspTRIL || fail "no manual"
 "$tool" genkeys GOST "$work" | grep -qx 'Result :1' || fail "genkeys GOST"
 printf 'Payment order 42\r\n\0end' > "$work/doc"
 "$tool" sign GOST "$work/gost_private_key.pem" "$work/doc" |
