@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# A GOST round trip with the program installed by cmake, from the Debian package (which depends
-# on nothing GOST-specific) or by apt:  installed_roundtrip.sh BUILD_DIR|- install|deb|system
+# installed_roundtrip.sh BUILD_DIR|- install|deb|system: GOST round trip of the installed program
 set -euo pipefail
 [ -z "${CSPTRIL_TOOL:-}" ] || { echo "skipped: not the program under test"; exit 77; }
 work=$(mktemp -d) stage= && trap 'rm -rf "$work"' EXIT
