@@ -1,11 +1,11 @@
 #include "platform/openssl_setup.h"
 
+#include <openssl/provider.h>
+
 #include <cstdlib>
 #include <string>
 
 #include "platform/windows_api.h"
-
-#include <openssl/provider.h>
 
 namespace {
 
