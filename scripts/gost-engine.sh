@@ -82,8 +82,8 @@ gost_engine_build() {
 # The files compiled into the libraries, for the bill of materials.
 gost_engine_parts() {
   (cd "$1/build/CMakeFiles" &&
-     find gost_core.dir gost_err.dir -name '*.c.o' -o -name '*.c.obj' | sed 's|.*/||; s/\.o\(bj\)\{0,1\}$//' |
-     sort | tr '\n' ' ')
+     find gost_core.dir gost_err.dir -name '*.c.o' -o -name '*.c.obj' |
+     sed 's|.*/||; s/\.o\(bj\)\{0,1\}$//' | sort | tr '\n' ' ')
   echo gost_eng.c
 }
 
