@@ -6,12 +6,12 @@
 #include "common/files.h"
 #include "csr/csr_builder.h"
 
-void HandleCsr(int argc, wchar_t* argv[]) {
+bool HandleCsr(int argc, wchar_t* argv[]) {
   if (argc < 6) {
     std::cout << "Wrong input parameters" << std::endl;
     std::cout << CsrExample(true) << std::endl;
     std::cout << CsrExample(false) << std::endl;
-    return;
+    return false;
   }
 
   const std::wstring alghoritm = argv[2];
@@ -24,9 +24,9 @@ void HandleCsr(int argc, wchar_t* argv[]) {
   const std::string privateKey = WithoutTrailingNul(privateKeyTmp);
   const std::string publicKey = WithoutTrailingNul(publicKeyTmp);
   const std::string subject = WithoutTrailingNul(subjectTmp);
-  ExitIfOutputIsAnInput(outFile, {privateKey, publicKey});
+  if (OutputIsAnInput(outFile, {privateKey, publicKey})) return false;
 
-  // Any other word, in any other case, leaves the digest to the library.
+  // Any other word, in any other case, names no digest: no request is made.
   std::string sign_algoritm;
   if (alghoritm == L"SHA256") {
     std::cout << "Signing algoritm SHA256" << std::endl;
@@ -36,15 +36,16 @@ void HandleCsr(int argc, wchar_t* argv[]) {
     sign_algoritm = "md_gost12_256";
   }
 
-  const std::string csr = GenerateCsr(sign_algoritm, privateKey, publicKey, subject);
+  const std::string csr = sign_algoritm.empty()
+                              ? std::string()
+                              : GenerateCsr(sign_algoritm, privateKey, publicKey, subject);
   std::cout << "CSR:" << csr << std::endl;
-
-  if (!outFile.empty()) {
-    // The announcement ends without a line end; a write failure reported on
-    // the error stream follows it on the same console line.
-    std::cout << "CSR saved to file " << outFile << std::flush;
-    // A failed build leaves nothing to save: no empty request file is made,
-    // and an earlier file of that name is left as it was.
-    if (!csr.empty()) WriteStringToFile(outFile, csr);
-  }
+  // A failed build leaves nothing to save: no empty request file is made,
+  // and an earlier file of that name is left as it was.
+  if (csr.empty()) return false;
+  if (outFile.empty()) return true;
+  if (!WriteStringToFile(outFile, csr)) return false;
+  // Announced once the file is there; the line has no line end.
+  std::cout << "CSR saved to file " << outFile << std::flush;
+  return true;
 }

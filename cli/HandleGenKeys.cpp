@@ -1,4 +1,3 @@
-#include <cstdlib>
 #include <iostream>
 #include <stdexcept>
 #include <string>
@@ -15,12 +14,13 @@ constexpr DWORD kMaxPath = 260;
 
 // The key size as the user typed it: leading blanks, an optional sign, then
 // digits up to the first other character ("1024abc" is 1024). Anything that
-// does not start that way, or does not fit an int, ends the run with exit
-// code 1 before a key is made: there is no sensible size to go on with.
-int BitSizeOrExit(const std::wstring& bitSizeStr) {
+// does not start that way, or does not fit an int, is told on standard error
+// and gives false: there is no sensible size to go on with, and no key is made.
+bool ReadBitSize(const std::wstring& bitSizeStr, int& bitSize) {
   const char* problem = nullptr;
   try {
-    return std::stoi(bitSizeStr, nullptr, 10);
+    bitSize = std::stoi(bitSizeStr, nullptr, 10);
+    return true;
   } catch (const std::invalid_argument&) {
     problem = "it is not a decimal number";
   } catch (const std::out_of_range&) {
@@ -28,7 +28,7 @@ int BitSizeOrExit(const std::wstring& bitSizeStr) {
   }
   std::cerr << "Invalid RSA key size: \"" << WithoutTrailingNul(WideToUtf8(bitSizeStr)) << "\" ("
             << problem << ")" << std::endl;
-  std::exit(EXIT_FAILURE);
+  return false;
 }
 
 // The folder argument when there is one, else the current directory. False
@@ -51,11 +51,14 @@ bool OutputFolder(int argc, wchar_t* argv[], int folderIndex, std::string& folde
   return true;
 }
 
-void PrintResult(bool result) { std::cout << "Result :" << result << std::endl; }
+bool PrintResult(bool result) {
+  std::cout << "Result :" << result << std::endl;
+  return result;
+}
 
 }  // namespace
 
-void HandleGenKeys(int argc, wchar_t* argv[]) {
+bool HandleGenKeys(int argc, wchar_t* argv[]) {
   std::string folder;
   std::string OpenSSLPath;
   const std::wstring alghoritm = argv[2];
@@ -65,33 +68,29 @@ void HandleGenKeys(int argc, wchar_t* argv[]) {
     std::cout << "RSA generation key" << std::endl;
     if (argc < 4) {
       std::cout << "RSA bitSize is Missing" << std::endl;
-      return;
+      return false;
     }
     const std::wstring bitSizeStr = argv[3];
-    const int bitSize = BitSizeOrExit(bitSizeStr);
+    int bitSize = 0;
+    if (!ReadBitSize(bitSizeStr, bitSize)) return false;
     std::cout << "BitSize: " << bitSize << std::endl;
-    if (!OutputFolder(argc, argv, 4, folder)) {
-      PrintResult(false);
-      return;
-    }
+    if (!OutputFolder(argc, argv, 4, folder)) return PrintResult(false);
     const std::string RSAPrivKey = folder + kPathSeparator + "rsa_private_key.pem";
     const std::string RSAPubKey = folder + kPathSeparator + "rsa_public_key.pem";
     std::cout << "RSA private key is " << RSAPrivKey << std::endl;
     std::cout << "RSA public key is " << RSAPubKey << std::endl;
-    PrintResult(GenerateAndSaveRsaKeys(bitSize, RSAPrivKey, RSAPubKey));
-  } else if (alghoritm == L"GOST") {
+    return PrintResult(GenerateAndSaveRsaKeys(bitSize, RSAPrivKey, RSAPubKey));
+  }
+  if (alghoritm == L"GOST") {
     std::cout << "GOST generation key" << std::endl;
-    if (!OutputFolder(argc, argv, 3, folder)) {
-      PrintResult(false);
-      return;
-    }
+    if (!OutputFolder(argc, argv, 3, folder)) return PrintResult(false);
     std::cout << "Folder is " << folder << std::endl;
     const std::string gostPrivKey = folder + kPathSeparator + "gost_private_key.pem";
     const std::string gostPubKey = folder + kPathSeparator + "gost_public_key.pem";
     std::cout << "GOST private key is " << gostPrivKey << std::endl;
     std::cout << "GOST public key is " << gostPubKey << std::endl;
-    PrintResult(GenerateAndSaveGostKeys(OpenSSLPath, gostPrivKey, gostPubKey));
-  } else {
-    std::cout << "Algoritm is Missing" << std::endl;
+    return PrintResult(GenerateAndSaveGostKeys(OpenSSLPath, gostPrivKey, gostPubKey));
   }
+  std::cout << "Algoritm is Missing" << std::endl;
+  return false;
 }

@@ -6,13 +6,13 @@
 #include "pkcs12/PFX_parser.h"
 
 // PFX private_key.pem cert.pem outfile.pfx password [cacert.pem [friendlyname]]
-void HandlePfx(int argc, wchar_t* argv[]) {
+bool HandlePfx(int argc, wchar_t* argv[]) {
   if (argc < 6) {
     std::cout << "Wrong input parameters" << std::endl;
     std::cout << "Must be : cspTRIL.exe PFX private_key.pem cert.pem outfile.pfx pfxpassword "
                  "cacert.pem friendlyname"
               << std::endl;
-    return;
+    return false;
   }
   const std::string privateKeyTmp = WideToUtf8(argv[2]);
   const std::string certTmp = WideToUtf8(argv[3]);
@@ -24,7 +24,7 @@ void HandlePfx(int argc, wchar_t* argv[]) {
   const std::string cert = WithoutTrailingNul(certTmp);
   const std::string key = WithoutTrailingNul(privateKeyTmp);
   const std::string outFile = WithoutTrailingNul(outFileTmp);
-  ExitIfOutputIsAnInput(outFile, {key, cert, cacert});
+  if (OutputIsAnInput(outFile, {key, cert, cacert})) return false;
   // Converted and stripped in place, into the holder that wipes it.
   const SecretString pass = PasswordArgument(argc, argv);
 
@@ -35,4 +35,5 @@ void HandlePfx(int argc, wchar_t* argv[]) {
   } else {
     std::cout << "Generate PKCS12 failed" << result << std::endl;
   }
+  return result;
 }

@@ -10,27 +10,28 @@
 namespace {
 
 // Writes the record exactly as printed, without a line end, replacing any
-// earlier content; a file that cannot be opened is reported on standard error.
-void WriteSignatureFile(const std::string& path, const char* bytes, std::size_t count) {
-  if (WriteStringToFile(path, std::string(bytes, count))) {
-    std::cout << "Signature written to " << path.c_str() << std::endl;
-  }
+// earlier content; a file that cannot be written is reported on standard error.
+bool WriteSignatureFile(const std::string& path, const char* bytes, std::size_t count) {
+  if (!WriteStringToFile(path, std::string(bytes, count))) return false;
+  std::cout << "Signature written to " << path.c_str() << std::endl;
+  return true;
 }
 
 }  // namespace
 
-void HandleSign(int argc, wchar_t* argv[]) {
+bool HandleSign(int argc, wchar_t* argv[]) {
   const std::wstring alghoritm = argv[2];
   if (argc < 5) {
     std::cout << "Private key file or input file is not set" << std::endl;
-    return;
+    return false;
   }
   const std::string privateKeyTmp = WideToUtf8(argv[3]);
   const std::string inFileTmp = WideToUtf8(argv[4]);
   const std::string outFile = OptionalArgument(argc, argv, 5);  // empty: no file
   const std::string privateKeyFile = WithoutTrailingNul(privateKeyTmp);
   const std::string inFile = WithoutTrailingNul(inFileTmp);
-  ExitIfOutputIsAnInput(outFile, {privateKeyFile, inFile});
+  if (OutputIsAnInput(outFile, {privateKeyFile, inFile})) return false;
+  // The PKCS#12 password, or the pass phrase of an encrypted PEM key.
   const SecretString pfxPassword = PasswordArgument(argc, argv);
 
   const std::string fileExt = TextAfterLastDot(privateKeyFile);
@@ -54,15 +55,15 @@ void HandleSign(int argc, wchar_t* argv[]) {
     prefix = "Gost signature ";
   } else {
     std::cout << "Algoritm is Missing" << std::endl;
-    return;
+    return false;
   }
 
   const std::string signature =
       SignData(OpenSSLPath, privateKeyPEM.value(), var_alg, srcTxt, pfxPassword.value(), fileExt);
   if (signature.empty()) {
     std::cout << "Signature is error" << std::endl;
-    return;
+    return false;
   }
   std::cout << prefix << signature << std::endl;
-  if (!outFile.empty()) WriteSignatureFile(outFile, signature.data(), signature.size());
+  return outFile.empty() || WriteSignatureFile(outFile, signature.data(), signature.size());
 }

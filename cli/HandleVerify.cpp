@@ -49,12 +49,12 @@ void PrintCertificateReport(const X509* cert) {
 
 }  // namespace
 
-void HandleVerify(int argc, wchar_t* argv[]) {
+bool HandleVerify(int argc, wchar_t* argv[]) {
   if (argc < 6) {
     std::cout << "Wrong input parameters" << std::endl;
     std::cout << "Must be : cspTRIL.exe verify SHA256 rsa_public_key.pem test.txt test.sig"
               << std::endl;
-    return;
+    return false;
   }
   const std::wstring alghoritm = argv[2];
   const std::string publicKeyTmp = WideToUtf8(argv[3]);
@@ -79,7 +79,7 @@ void HandleVerify(int argc, wchar_t* argv[]) {
     const X509Ptr cert(PfxToCertificate(fileData.value(), pfxPassword.value()));
     if (!cert) {
       std::cout << "Can not read certificate from PFX" << std::endl;
-      return;
+      return false;
     }
     PrintCertificateReport(cert.get());
     publicKeyPEM = CertificateToPublicKeyPem(cert.get());
@@ -88,7 +88,7 @@ void HandleVerify(int argc, wchar_t* argv[]) {
   }
   if (publicKeyPEM.empty()) {
     std::cout << "Error get public key" << std::endl;
-    return;
+    return false;
   }
   const std::string signature = ReadFileToString(signFile);
 
@@ -102,11 +102,9 @@ void HandleVerify(int argc, wchar_t* argv[]) {
     var_alg = "md_gost12_256";
   } else {
     std::cout << "Wrong digest algoritm" << std::endl;
-    return;
+    return false;
   }
-  if (VerifySignature(OpenSSLPath, publicKeyPEM, var_alg, srcTxt, signature)) {
-    std::cout << "Verification OK" << std::endl;
-  } else {
-    std::cout << "Verification Failed" << std::endl;
-  }
+  const bool verified = VerifySignature(OpenSSLPath, publicKeyPEM, var_alg, srcTxt, signature);
+  std::cout << (verified ? "Verification OK" : "Verification Failed") << std::endl;
+  return verified;
 }

@@ -22,11 +22,11 @@ std::string OptionalArgument(int argc, wchar_t* argv[], int index);
 // command line ends before it.
 SecretString PasswordArgument(int argc, wchar_t* argv[]);
 
-// Ends the run with exit code 1, and one line on standard error, when the
-// output path names the same file as one of the command's inputs (however it
-// is spelt: a hard link, "./"): writing it would destroy that input. Called
-// before the command prints a line of its own or reads a file.
-void ExitIfOutputIsAnInput(const std::string& output, std::initializer_list<std::string> inputs);
+// True, after one line on standard error, when the output path names the
+// same file as one of the command's inputs (however it is spelt: a hard link,
+// "./"): writing it would destroy that input, and the command ends there.
+// Asked before the command prints a line of its own or reads a file.
+bool OutputIsAnInput(const std::string& output, std::initializer_list<std::string> inputs);
 
 // Position of the PKCS#12 password on this command line (6 for sign and
 // verify, 5 for PFX), or 0 when the command takes none or the line ends

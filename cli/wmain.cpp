@@ -3,6 +3,7 @@
 
 #include "cli/entry.h"
 #include "cli/handlers.h"
+#include "common/files.h"
 #include "common/secret.h"
 #include "platform/platform.h"  // wmain, the entry it declares
 
@@ -10,7 +11,7 @@ namespace {
 
 struct Command {
   const wchar_t* word;
-  void (*handler)(int, wchar_t*[]);
+  bool (*handler)(int, wchar_t*[]);  // true when the command did what was asked
   int passwordIndex;  // where the command takes its PKCS#12 password; 0: it takes none
 };
 
@@ -63,6 +64,16 @@ void PrintBanner() {
   std::cout << "Copyright (c) 2026 TRIL. Licensed under the Apache License 2.0." << std::endl;
 }
 
+// Whether the command did what was asked. A file it could not read whole
+// ends it wherever it stands, the reader having said why.
+bool RunCommand(const Command& command, int argc, wchar_t* argv[]) {
+  try {
+    return command.handler(argc, argv);
+  } catch (const FileNotReadWhole&) {
+    return false;
+  }
+}
+
 }  // namespace
 
 int PasswordArgumentIndex(int argc, const wchar_t* const argv[]) {
@@ -82,23 +93,26 @@ int wmain(int argc, wchar_t* argv[]) {
   // user of the machine can read it there.
   const int password = PasswordArgumentIndex(argc, argv);
   if (password != 0) HideArgumentFromOtherProcesses(password);
+  // Before the first line: a run that cannot have the library as configured
+  // does not go on half-configured.
+  if (!PrepareOpenSsl()) return 1;
   PrintBanner();
   if (argc < 3) {
     std::cout << "Command is Missing. Commands:" << std::endl;
     PrintUsage();
-    return 0;
+    return 1;
   }
   const std::wstring command = argv[1];
   for (const Command& candidate : kCommands) {
     if (command == candidate.word) {
       // Every command reads or makes private keys or passwords.
       KeepMemoryPrivate();
-      candidate.handler(argc, argv);
+      const bool done = RunCommand(candidate, argc, argv);
       // The handler's copies are wiped; the wide argument is the last one.
       if (password != 0) WipeWideText(argv[password]);
-      return 0;
+      return done ? 0 : 1;
     }
   }
   std::cout << "Uncnown command" << std::endl;
-  return 0;
+  return 1;
 }

@@ -20,8 +20,13 @@ std::string TemporaryName() {
 
 }  // namespace
 
-WriteOutcome WriteFileWhole(const std::string& path, const std::string& bytes, Access access,
-                            Mode mode) {
+PreparedFile::~PreparedFile() {
+  if (!temporary_.empty()) RemoveFile(temporary_);
+}
+
+WriteOutcome PreparedFile::Prepare(const std::string& path, const std::string& bytes, Access access,
+                                   Mode mode) {
+  path_ = path;
   const bool keyMaterial = access == Access::OwnerOnly;
   if (!MayReplace(path, keyMaterial)) return WriteOutcome::Refused;
   // A name that is taken already (a left-over, or one planted there) is
@@ -33,8 +38,45 @@ WriteOutcome WriteFileWhole(const std::string& path, const std::string& bytes, A
     file = CreateNewFile(temporary, keyMaterial);
   }
   if (file == kNoFile) return WriteOutcome::Refused;
+  temporary_ = temporary;
   const bool written = WriteAllTo(file, bytes, mode == Mode::Text);
-  if (FlushAndClose(file) && written && MoveOver(temporary, path)) return WriteOutcome::Written;
-  RemoveFile(temporary);
-  return WriteOutcome::FailedAfterCreating;
+  return FlushAndClose(file) && written ? WriteOutcome::Written : WriteOutcome::FailedAfterCreating;
+}
+
+bool PreparedFile::MoveIntoPlace() {
+  if (!MoveOver(temporary_, path_)) return false;
+  temporary_.clear();
+  return true;
+}
+
+WriteOutcome WriteFileWhole(const std::string& path, const std::string& bytes, Access access,
+                            Mode mode) {
+  PreparedFile file;
+  const WriteOutcome prepared = file.Prepare(path, bytes, access, mode);
+  if (prepared != WriteOutcome::Written) return prepared;
+  return file.MoveIntoPlace() ? WriteOutcome::Written : WriteOutcome::FailedAfterCreating;
+}
+
+const PreparedFile* MovePairIntoPlace(PreparedFile& first, PreparedFile& second) {
+  // The first destination's earlier file, under a second name until the
+  // second move has succeeded.
+  const std::string kept = PathBeside(first.path(), TemporaryName());
+  const bool keeping = LinkFile(first.path(), kept);
+  const bool held = keeping || KindOfPath(first.path()) != FileKind::Missing;
+  if (!first.MoveIntoPlace()) {
+    if (keeping) RemoveFile(kept);
+    return &first;
+  }
+  if (second.MoveIntoPlace()) {
+    if (keeping) RemoveFile(kept);
+    return nullptr;
+  }
+  // Best effort: an earlier first file that could not be given a second name
+  // is lost already, and the new one at least stays.
+  if (keeping) {
+    MoveOver(kept, first.path());
+  } else if (!held) {
+    RemoveFile(first.path());
+  }
+  return &second;
 }

@@ -17,5 +17,33 @@ enum class WriteOutcome {
   Written,
 };
 
+// The two steps of a write apart, for files that go into place together: the
+// new file made whole beside its destination, then moved over it. One that is
+// never moved is removed when the object goes.
+class PreparedFile {
+ public:
+  PreparedFile() = default;
+  PreparedFile(const PreparedFile&) = delete;
+  PreparedFile& operator=(const PreparedFile&) = delete;
+  ~PreparedFile();
+
+  // The first step; Written when the new file is whole, flushed and closed.
+  WriteOutcome Prepare(const std::string& path, const std::string& bytes, Access access, Mode mode);
+  // The second step, after a successful first: false when the move fails,
+  // which leaves the destination as it was.
+  bool MoveIntoPlace();
+
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_, temporary_;
+};
+
 WriteOutcome WriteFileWhole(const std::string& path, const std::string& bytes, Access access,
                             Mode mode);
+
+// Moves two prepared files into place, both or neither: when the second move
+// fails, the first destination gets back what it held (kept meanwhile under a
+// second name beside it), or loses the new file when it held nothing. The
+// file that could not be moved, or null once both are in place.
+const PreparedFile* MovePairIntoPlace(PreparedFile& first, PreparedFile& second);

@@ -1,8 +1,10 @@
 #include "common/files.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <stdexcept>
 
@@ -13,8 +15,6 @@
 #include "platform/platform.h"
 
 namespace {
-
-void ReportUnreadable() { ReportFailure("Unable to open key file!"); }
 
 void ReportTooLarge(const std::string& path) {
   ReportFailure("Not enough memory to read file: " + std::string(path.c_str()));
@@ -44,12 +44,11 @@ void GrowWiping(std::string& content, std::size_t needed) {
   content.swap(larger);
 }
 
-// The whole file into content, which is left empty when the file cannot be
-// read. Any file may hold key text: none passes through a buffer that is not
-// wiped.
+// The whole file into content. Any file may hold key text: none passes
+// through a buffer that is not wiped, the one a failed read leaves included.
 void ReadWholeFile(const std::string& path, std::string& content) {
-  InputFile file(path);
   try {
+    InputFile file(path);
     // Room for the whole file first, so that one too large for memory is
     // reported before it is read.
     if (file.LengthAtOpen() > 0) content.reserve(static_cast<std::size_t>(file.LengthAtOpen()));
@@ -63,8 +62,11 @@ void ReadWholeFile(const std::string& path, std::string& content) {
     ReportTooLarge(path);
   } catch (const std::length_error&) {
     ReportTooLarge(path);
+  } catch (const FileNotReadWhole&) {
+    // told already
   }
   WipeString(content);
+  throw FileNotReadWhole();
 }
 
 // Every way a write can fail has the one message: the destination was
@@ -76,17 +78,15 @@ bool WriteReportingFailure(const std::string& path, const std::string& data, Acc
 
 }  // namespace
 
-InputFile::InputFile(const std::string& path) : file_(nullptr, &std::fclose) {
+InputFile::InputFile(const std::string& path) : path_(path), file_(nullptr, &std::fclose) {
   // A folder gives nothing to read, and a device other than the null device
   // or the console may never end: neither is opened.
   const FileKind kind = KindOfPath(path);
-  if (kind != FileKind::Directory && kind != FileKind::Device) {
-    file_.reset(std::fopen(path.c_str(), "rb"));
-  }
-  if (!file_) {
-    ReportUnreadable();
-    return;
-  }
+  if (kind == FileKind::Directory) Fail(std::strerror(EISDIR));
+  if (kind == FileKind::Device) Fail("not a file that can be read to its end");
+  errno = 0;
+  file_.reset(std::fopen(path.c_str(), "rb"));
+  if (!file_) Fail(errno != 0 ? std::strerror(errno) : "cannot be opened");
   // Read straight into the piece buffer: the stream's own buffer would copy
   // every byte once more, and keep a key file's last bytes after the close.
   // Should the stream refuse, it reads the same bytes through its buffer.
@@ -94,15 +94,27 @@ InputFile::InputFile(const std::string& path) : file_(nullptr, &std::fclose) {
   length_ = SeekableLength(file_.get());
 }
 
+void InputFile::Fail(const std::string& reason) const {
+  ReportFailure("Unable to open key file!");
+  ReportFailure("Cannot read " + std::string(path_.c_str()) + ": " + reason);
+  throw FileNotReadWhole();
+}
+
 bool InputFile::ForEachPiece(const PieceSink& take) {
   const bool sized = length_ >= 0;
   // Read by the reader alone, and here once it has ended: at most as many
   // bytes as the file had when it was opened, none of those added since.
   unsigned long long unread = sized ? static_cast<unsigned long long>(length_) : ULLONG_MAX;
-  const PieceSource read = [this, &unread](unsigned char* into, std::size_t most) {
-    if (!file_ || unread == 0) return std::size_t{0};
-    const std::size_t count =
-        std::fread(into, 1, std::min<unsigned long long>(unread, most), file_.get());
+  int readError = 0;  // errno belongs to the thread that reads: taken there
+  const PieceSource read = [this, &unread, &readError](unsigned char* into, std::size_t most) {
+    if (unread == 0) return std::size_t{0};
+    const std::size_t asked = static_cast<std::size_t>(std::min<unsigned long long>(unread, most));
+    errno = 0;
+    const std::size_t count = std::fread(into, 1, asked, file_.get());
+    if (count < asked && std::ferror(file_.get()) != 0) {
+      readError = errno != 0 ? errno : EIO;
+      return std::size_t{0};
+    }
     unread -= count;
     return count;
   };
@@ -113,13 +125,8 @@ bool InputFile::ForEachPiece(const PieceSink& take) {
   const auto pieceSize = static_cast<std::size_t>(std::min(unread, kPieceSize));
   const std::size_t slots = unread > kPieceSize && UsableProcessorCount() > 1 ? kRingSlots : 1;
   if (!ReadAhead(read, pieceSize, slots, take)) return false;
-  if (!sized || unread == 0) return true;
-  // A file that shrank keeps the length it had: the missing bytes are NUL.
-  const std::string zeros(static_cast<std::size_t>(std::min(unread, kPieceSize)), '\0');
-  for (std::size_t count = 0; unread > 0; unread -= count) {
-    count = static_cast<std::size_t>(std::min<unsigned long long>(unread, zeros.size()));
-    if (!take(reinterpret_cast<const unsigned char*>(zeros.data()), count)) return false;
-  }
+  if (readError != 0) Fail(std::strerror(readError));
+  if (sized && unread > 0) Fail("file shrank while being read");
   return true;
 }
 

@@ -11,38 +11,49 @@
 // Takes the next piece of a file's content; false stops the reading.
 using PieceSink = std::function<bool(const unsigned char* bytes, std::size_t count)>;
 
+// Thrown once a file the command reads could not be read whole, after the
+// reader has said why on standard error. Nothing of such a file may stand in
+// for its content, so the command ends there, printing nothing more; wmain
+// makes it exit status 1.
+struct FileNotReadWhole {};
+
 // A file opened at once and read later, a piece at a time through a few small
 // buffers. The input of sign and verify is opened where the command reads its
 // files, so that its failure is reported in its place among theirs, and read
 // only while the library digests it: an input of any size passes in flat
 // memory. Hence an object, which keeps the open file and the length it had
 // when it was opened between those two moments.
+//
+// Every failure is told in two lines on standard error, "Unable to open key
+// file!" and "Cannot read PATH: REASON", and throws FileNotReadWhole.
 class InputFile {
  public:
-  // Prints "Unable to open key file!" on standard error when the file cannot
-  // be opened, is a directory or a device that may never end; it then reads
-  // as empty.
+  // Opens the file; fails on one that cannot be opened, a directory, or a
+  // device that may never end.
   explicit InputFile(const std::string& path);
 
-  // Hands the content to take, in order: as many bytes as the file had when it
-  // was opened, NUL bytes standing in for any that no longer arrive and none
-  // of those added since; a stream that cannot be sized (a pipe) to its end.
-  // False as soon as take refuses a piece. Reads the file once. take runs on
-  // the calling thread; the next pieces may meanwhile be read on another.
+  // Hands the content to take, in order: exactly the bytes the file had when
+  // it was opened, none of those added since; a stream that cannot be sized
+  // (a pipe) to its end. False as soon as take refuses a piece. Fails when a
+  // read fails or the file ends short of its length at open. Reads the file
+  // once. take runs on the calling thread; the next pieces may meanwhile be
+  // read on another.
   bool ForEachPiece(const PieceSink& take);
 
-  // The length found when the file was opened: -1 for a stream read to its
-  // end, 0 for a file that could not be opened.
+  // The length found when the file was opened: -1 for a stream read to its end.
   long long LengthAtOpen() const { return length_; }
 
  private:
+  [[noreturn]] void Fail(const std::string& reason) const;
+
+  std::string path_;
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file_;
   long long length_ = 0;
 };
 
-// Whole content of a file, byte for byte, read as InputFile reads it. Prints
-// "Unable to open key file!" on standard error and gives an empty string when
-// it cannot be read.
+// Whole content of a file, byte for byte, read as InputFile reads it. A file
+// too large for memory is told in one line, "Not enough memory to read file:
+// PATH"; that and every failure of InputFile throw FileNotReadWhole.
 std::string ReadFileToString(const std::string& path);
 
 // ReadFileToString for a file of private key material (PEM or PKCS#12): the

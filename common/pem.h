@@ -1,10 +1,22 @@
 #pragma once
 
+#include <openssl/bio.h>
 #include <openssl/evp.h>
 
 #include <string>
 
 // Key handles from PEM text held in memory. Each returns a new handle that
 // the caller frees, or null without a word when the text holds no such key.
-EVP_PKEY* PemToPrivateKey(const std::string& pem);
+// No read ever asks the user: the library's own prompt would wait on the
+// terminal or on standard input. An encrypted private key opens with the
+// pass phrase given; an empty one gives the library none, and the read fails.
+EVP_PKEY* PemToPrivateKey(const std::string& pem, const std::string& passPhrase = {});
 EVP_PKEY* PemToPublicKey(const std::string& pem);
+
+// PemToPrivateKey on PEM text that a BIO holds: the one private key reader.
+EVP_PKEY* PemBioToPrivateKey(BIO* bio, const std::string& passPhrase = {});
+
+// The pass-phrase callback of every PEM read: hands the library the
+// std::string that passPhrase points to, or no pass phrase at all when it is
+// null or empty (or longer than the library's buffer).
+int GivenPassPhrase(char* buffer, int size, int rwflag, void* passPhrase);

@@ -9,6 +9,7 @@
 #include "common/files.h"
 #include "common/handles.h"
 #include "common/pem.h"
+#include "common/report.h"
 #include "common/secret.h"
 
 namespace {
@@ -54,6 +55,12 @@ std::string GenerateCsr(const std::string& digestName, const std::string& privat
   PkeyPtr privateKey(PemToPrivateKey(privateKeyPEM.value()));
   if (!privateKey) return {};
   PkeyPtr publicKey(PemToPublicKey(publicKeyPEM));
+  // A request signed by one key and carrying another would fail its own
+  // signature check wherever it is sent.
+  if (publicKey && EVP_PKEY_eq(publicKey.get(), privateKey.get()) != 1) {
+    ReportFailure("Public key does not match private key");
+    return {};
+  }
   ExtensionStackPtr extensions;
   X509NamePtr name;
 
@@ -68,9 +75,8 @@ std::string GenerateCsr(const std::string& digestName, const std::string& privat
   ParseSubject(name.get(), subject);
   X509_REQ_set_subject_name(request.get(), name.get());
 
-  // The key named by the public key file is the one the request carries;
-  // when that file held none, the library refuses and the private key's
-  // public half set above stays.
+  // The public key file's key, the same as the private key's public half set
+  // above; when that file held none, the library refuses and that half stays.
   X509_REQ_set_pubkey(request.get(), publicKey.get());
 
   extensions.reset(sk_X509_EXTENSION_new_null());

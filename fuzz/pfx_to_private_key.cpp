@@ -12,8 +12,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const PfxInput input = SplitPfxInput(data, size);
   std::string serialnumber;
-  std::string signatureAlgorithm;
-  const PkeyPtr key(PfxToPrivateKey(input.pfx, input.password, serialnumber, signatureAlgorithm));
+  const PkeyPtr key(PfxToPrivateKey(input.pfx, input.password, serialnumber));
   NoteLibraryErrors();
   return 0;
 }

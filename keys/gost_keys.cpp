@@ -37,16 +37,15 @@ std::string RenderPem(EVP_PKEY* key, Writer write) {
   return pem_string;
 }
 
-// Rendered first, so that a key that cannot be rendered leaves no file.
-// Binary mode, so the library's LF line ends reach the file unchanged.
+// Rendered first, so that a key that cannot be rendered leaves no file, and
+// made whole beside its place; nothing is moved there yet. Binary mode, so
+// the library's LF line ends reach the file unchanged.
 template <typename Renderer>
-bool SavePem(EVP_PKEY* key, const std::string& path, Access access, Renderer render) {
+bool PreparePem(PreparedFile& file, EVP_PKEY* key, const std::string& path, Access access,
+                Renderer render) {
   const SecretString pem(render(key));
-  if (pem.value().empty()) {
-    ReportFailure("Failed to convert key to PEM format.");
-    return false;
-  }
-  const WriteOutcome outcome = WriteFileWhole(path, pem.value(), access, Mode::Binary);
+  if (pem.value().empty()) return ReportFailure("Failed to convert key to PEM format.");
+  const WriteOutcome outcome = file.Prepare(path, pem.value(), access, Mode::Binary);
   if (outcome == WriteOutcome::Refused) {
     std::cout << "Error opening file for writing: " << path.c_str() << std::endl;
   } else if (outcome == WriteOutcome::FailedAfterCreating) {
@@ -81,14 +80,6 @@ std::string GostPrivateKeyToPem(EVP_PKEY* key) {
 
 std::string GostPublicKeyToPem(EVP_PKEY* key) {
   return RenderPem(key, [](BIO* bio, EVP_PKEY* pkey) { return PEM_write_bio_PUBKEY(bio, pkey); });
-}
-
-bool SaveGostPrivateKey(EVP_PKEY* key, const std::string& path) {
-  return SavePem(key, path, Access::OwnerOnly, GostPrivateKeyToPem);
-}
-
-bool SaveGostPublicKey(EVP_PKEY* key, const std::string& path) {
-  return SavePem(key, path, Access::Ordinary, GostPublicKeyToPem);
 }
 
 // NOLINTNEXTLINE(performance-unnecessary-value-param): the command hands over a copy
@@ -140,7 +131,12 @@ bool GenerateAndSaveGostKeys(std::string OpenSSLPath, const std::string& private
     return false;
   }
 
-  // The public-key file is written only after the private one is complete.
-  if (!SaveGostPrivateKey(key.get(), privateKeyPath)) return false;
-  return SaveGostPublicKey(key.get(), publicKeyPath);
+  // Both files whole beside their places before either is moved there.
+  PreparedFile privateFile, publicFile;
+  if (!PreparePem(privateFile, key.get(), privateKeyPath, Access::OwnerOnly, GostPrivateKeyToPem) ||
+      !PreparePem(publicFile, key.get(), publicKeyPath, Access::Ordinary, GostPublicKeyToPem)) {
+    return false;
+  }
+  return MovePairIntoPlace(privateFile, publicFile) == nullptr ||
+         ReportFailure("Error writing to file.");
 }

@@ -7,8 +7,9 @@
 #include <string>
 
 // Sets up a library context whose provider search path is `OpenSSLPath`
-// (up to its first NUL), generates the key and writes the private-key file,
-// then the public-key file. True only when both were written in full.
+// (up to its first NUL), generates the key and writes the private-key file
+// and the public-key file, both or neither (common/file_writer.h). True only
+// when both were written in full.
 bool GenerateAndSaveGostKeys(std::string OpenSSLPath, const std::string& privateKeyPath,
                              const std::string& publicKeyPath);
 
@@ -19,7 +20,3 @@ void PrintOpenSslErrors();
 // PEM texts of a borrowed key; empty when rendering fails.
 std::string GostPrivateKeyToPem(EVP_PKEY* key);
 std::string GostPublicKeyToPem(EVP_PKEY* key);
-
-// Render a borrowed key and write it to a path. True when the whole text reached the file.
-bool SaveGostPrivateKey(EVP_PKEY* key, const std::string& path);
-bool SaveGostPublicKey(EVP_PKEY* key, const std::string& path);

@@ -25,11 +25,14 @@ std::string RenderPem(EVP_PKEY* pkey, Writer write, const char* writeFailure) {
   return MemoryBioContents(bio.get());
 }
 
-// The key files are text files; whatever keeps the file from being written
-// whole is told with the one line.
-bool SavePem(const std::string& text, const std::string& path, Access access,
-             const std::string& failure) {
-  return WriteFileWhole(path, text, access, Mode::Text) == WriteOutcome::Written ||
+constexpr char kPrivateFailure[] = "Failed to open file for private key: ";
+constexpr char kPublicFailure[] = "Failed to open file for public key: ";
+
+// The key files are text files; whatever keeps one from being made whole is
+// told with its one line.
+bool PrepareKeyFile(PreparedFile& file, const std::string& text, const std::string& path,
+                    Access access, const char* failure) {
+  return file.Prepare(path, text, access, Mode::Text) == WriteOutcome::Written ||
          ReportFailure(failure + path);
 }
 
@@ -75,14 +78,6 @@ std::string PublicKeyToPem(EVP_PKEY* pkey) {
   return publicKey;
 }
 
-bool SavePrivateKey(const std::string& privateKey, const std::string& path) {
-  return SavePem(privateKey, path, Access::OwnerOnly, "Failed to open file for private key: ");
-}
-
-bool SavePublicKey(const std::string& publicKey, const std::string& path) {
-  return SavePem(publicKey, path, Access::Ordinary, "Failed to open file for public key: ");
-}
-
 bool GenerateAndSaveRsaKeys(int bits, const std::string& privateKeyPath,
                             const std::string& publicKeyPath) {
   const PkeyPtr pkey(GenerateRsaKey(bits));
@@ -95,12 +90,20 @@ bool GenerateAndSaveRsaKeys(int bits, const std::string& privateKeyPath,
     ReportFailure("Failed to retrieve private key as string.");
     return false;
   }
-  // The private-key file is complete before the public text is even made.
-  if (!SavePrivateKey(privateKeyStr.value(), privateKeyPath)) return false;
   const std::string publicKeyStr = PublicKeyToPem(pkey.get());
   if (publicKeyStr.empty()) {
     ReportFailure("Failed to retrieve public key as string.");
     return false;
   }
-  return SavePublicKey(publicKeyStr, publicKeyPath);
+  // Both files whole beside their places before either is moved there.
+  PreparedFile privateFile, publicFile;
+  if (!PrepareKeyFile(privateFile, privateKeyStr.value(), privateKeyPath, Access::OwnerOnly,
+                      kPrivateFailure) ||
+      !PrepareKeyFile(publicFile, publicKeyStr, publicKeyPath, Access::Ordinary, kPublicFailure)) {
+    return false;
+  }
+  const PreparedFile* unmoved = MovePairIntoPlace(privateFile, publicFile);
+  return unmoved == nullptr ||
+         ReportFailure((unmoved == &privateFile ? kPrivateFailure : kPublicFailure) +
+                       unmoved->path());
 }

@@ -7,8 +7,9 @@
 
 #include <string>
 
-// Generates a key of `bits` bits and writes the private-key file, then the
-// public-key file. True only when both were written.
+// Generates a key of `bits` bits and writes the private-key file and the
+// public-key file, both or neither (common/file_writer.h). True only when
+// both were written.
 bool GenerateAndSaveRsaKeys(int bits, const std::string& privateKeyPath,
                             const std::string& publicKeyPath);
 
@@ -19,8 +20,3 @@ EVP_PKEY* GenerateRsaKey(int bits);
 // PEM texts of a borrowed key; empty when rendering fails.
 std::string PrivateKeyToPem(EVP_PKEY* pkey);
 std::string PublicKeyToPem(EVP_PKEY* pkey);
-
-// Write a PEM text to a path, text first, all or nothing (the private key for its
-// owner alone). False, with a line on standard error, when it was not written whole.
-bool SavePrivateKey(const std::string& privateKey, const std::string& path);
-bool SavePublicKey(const std::string& publicKey, const std::string& path);

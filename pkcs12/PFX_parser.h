@@ -8,10 +8,9 @@
 #include <string>
 
 // Private key of a PKCS#12 file; fills the certificate's serial number
-// (upper-case hex) and the digest name its signature algorithm suggests.
-// The returned key belongs to the caller; null on failure.
+// (upper-case hex). The returned key belongs to the caller; null on failure.
 EVP_PKEY* PfxToPrivateKey(const std::string& pfxData, const std::string& password,
-                          std::string& serialnumber, std::string& signatureAlgorithm);
+                          std::string& serialnumber);
 
 // Certificate of a PKCS#12 file; the caller owns it. Null on failure.
 X509* PfxToCertificate(const std::string& pfxData, const std::string& password);

@@ -7,21 +7,29 @@
 
 #include "common/files.h"
 #include "common/handles.h"
+#include "common/pem.h"
 #include "common/report.h"
 #include "common/secret.h"
 #include "pkcs12/PFX_parser.h"
 
 namespace {
 
-// The first PEM object of a file's text into `object`, by the library's
-// reader; each failure told in its own words (the BIO's names `what`).
+// The first PEM object of a file's text into `object`, by `read` (a BIO in,
+// a new object or null out); each failure told in its own words (the BIO's
+// names `what`).
 template <typename Owner, typename Reader>
 bool ReadPem(const std::string& text, Reader read, Owner& object, const std::string& what,
              const char* unreadable) {
   const BioPtr bio = ReadOnlyMemoryBio(text);
   if (!bio) return ReportFailure("Error creating BIO for " + what + ".");
-  object.reset(read(bio.get(), nullptr, nullptr, nullptr));
+  object.reset(read(bio.get()));
   return object || ReportFailure(unreadable);
+}
+
+// A certificate is never encrypted: a block that says it is, is refused
+// rather than asked a pass phrase for.
+X509* PemBioToCertificate(BIO* bio) {
+  return PEM_read_bio_X509(bio, nullptr, GivenPassPhrase, nullptr);
 }
 
 // The DER encoding of a PKCS#12 structure with the key, its certificate and
@@ -37,9 +45,11 @@ bool BuildPkcs12Der(const std::string& certPath, const std::string& keyPath,
   PkeyPtr key;
   X509Ptr cert;
 
-  if (!ReadPem(ReadSecretFile(keyPath).value(), PEM_read_bio_PrivateKey, key, "private key",
+  // The key file's own pass phrase, if it has one, is not asked for.
+  const auto keyReader = [](BIO* bio) { return PemBioToPrivateKey(bio); };
+  if (!ReadPem(ReadSecretFile(keyPath).value(), keyReader, key, "private key",
                "Error reading private key from string.") ||
-      !ReadPem(ReadFileToString(certPath), PEM_read_bio_X509, cert, "certificate",
+      !ReadPem(ReadFileToString(certPath), PemBioToCertificate, cert, "certificate",
                "Error reading X.509 certificate.")) {
     return false;
   }
@@ -49,7 +59,7 @@ bool BuildPkcs12Der(const std::string& certPath, const std::string& keyPath,
 
   if (!caCertPath.empty()) {
     X509Ptr caCert;
-    if (!ReadPem(ReadFileToString(caCertPath), PEM_read_bio_X509, caCert, "CA certificate",
+    if (!ReadPem(ReadFileToString(caCertPath), PemBioToCertificate, caCert, "CA certificate",
                  "Error reading CA certificate.")) {
       return false;
     }

@@ -64,26 +64,33 @@ std::string LoadConfiguration(const std::string& path) {
   return reason.empty() ? "cannot be loaded" : reason;
 }
 
-// Named on one line when it cannot be loaded; the run goes on without it.
-void ReadUsersConfiguration() {
+// Named on one line when it cannot be loaded: the library keeps whatever it
+// loaded before the failure, so the run must not go on with it.
+bool ReadUsersConfiguration() {
   const char* named = std::getenv("OPENSSL_CONF");
-  if (named == nullptr || *named == '\0') return;
+  if (named == nullptr || *named == '\0') return true;
   ERR_clear_error();  // so that the first error queued is the configuration's own
   const std::string problem = LoadConfiguration(named);
-  if (!problem.empty()) {
-    std::cerr << "Cannot load OpenSSL configuration " << named << ": " << problem << std::endl;
-  }
+  if (problem.empty()) return true;
+  std::cerr << "Cannot load OpenSSL configuration " << named << ": " << problem << std::endl;
+  return false;
 }
 
-}  // namespace
-
-void PrepareOpenSsl() {
+bool PrepareOnce() {
   OPENSSL_init_crypto(OPENSSL_INIT_NO_LOAD_CONFIG | OPENSSL_INIT_LOAD_CRYPTO_STRINGS, nullptr);
   ConfineLoadableModules();
   KeepDefaultProvider();
   RegisterGostEngine();
-  ReadUsersConfiguration();
+  const bool configured = ReadUsersConfiguration();
   // The commands read the error queue for their own messages: nothing the
   // set-up queued stays there.
   ERR_clear_error();
+  return configured;
+}
+
+}  // namespace
+
+bool PrepareOpenSsl() {
+  static const bool prepared = PrepareOnce();
+  return prepared;
 }

@@ -66,17 +66,23 @@ bool WriteAllTo(OsFile file, const std::string& bytes, bool textMode);
 // closed all the same).
 bool FlushAndClose(OsFile file);
 
-// Moves `from` over `to` in one step and makes the change durable.
+// Moves `from` over `to` in one step and makes the change durable where the
+// folder lets it be made so: the move done, the file is written.
 bool MoveOver(const std::string& from, const std::string& to);
+
+// Gives the file (a link itself, not what it names) a second name; false when
+// there is no such file or the file system makes no such names.
+bool LinkFile(const std::string& existing, const std::string& link);
 
 void RemoveFile(const std::string& path);
 
 // Readies OpenSSL before the first command: no configuration, engine or
 // provider from the folders compiled into the library; the GOST engine
 // registered for all its algorithms; then the configuration that OPENSSL_CONF
-// names, if any, read on top of it (it may add, never take GOST away). A
-// configuration that cannot be loaded is named on one line of standard error.
-void PrepareOpenSsl();
+// names, if any, read on top of it (it may add, never take GOST away). False
+// when that configuration cannot be loaded, after one line on standard error
+// naming it. Done once per process; a later call gives the same answer.
+bool PrepareOpenSsl();
 
 // Overwrites the argument at this position, letter for letter with 'x', where
 // the system shows the command line to other processes (process lists,

@@ -11,6 +11,7 @@
 #include "pkcs12/PFX_parser.h"
 #include "pkcs12/pfx_open.h"
 #include "signing/default_provider.h"
+#include "signing/key_suits.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ bool SignOnePass(EVP_MD_CTX* ctx, const EVP_MD* md, EVP_PKEY* key, InputFile& da
 }  // namespace
 
 std::string SignData(const std::string& OpenSSLPath, const std::string& keyData,
-                     std::string& digestName, InputFile& data, const std::string& password,
+                     const std::string& digestName, InputFile& data, const std::string& password,
                      const std::string& extension) {
   OPENSSL_init_crypto(OPENSSL_INIT_ADD_ALL_CIPHERS | OPENSSL_INIT_ADD_ALL_DIGESTS, nullptr);
   if (OSSL_PROVIDER_set_default_search_path(nullptr, OpenSSLPath.c_str()) != 1) {
@@ -53,23 +54,22 @@ std::string SignData(const std::string& OpenSSLPath, const std::string& keyData,
   }
 
   std::string serialnumber;
-  std::string signatureAlgorithm;
-  const PkeyPtr key(IsPkcs12Extension(extension)
-                        ? PfxToPrivateKey(keyData, password, serialnumber, signatureAlgorithm)
-                        : PemToPrivateKey(keyData));
+  // The password opens a PKCS#12 file, or an encrypted PEM key.
+  const PkeyPtr key(IsPkcs12Extension(extension) ? PfxToPrivateKey(keyData, password, serialnumber)
+                                                 : PemToPrivateKey(keyData, password));
   if (!key) {
     ReportFailure("Failed to load private key.");
     return {};
   }
+  // The command's word names the digest, whatever signed the certificate;
+  // a key of another kind would sign with another algorithm, or not at all.
+  if (!KeySuitsDigest(key.get(), digestName)) return {};
   // Declared after the key, so the context goes first.
   const MdCtxPtr ctx(EVP_MD_CTX_new());
   if (!ctx) {
     ReportFailure("Failed to create EVP_MD_CTX.");
     return {};
   }
-
-  // A PKCS#12 certificate decides the digest; the command's word does not.
-  if (!signatureAlgorithm.empty()) digestName = signatureAlgorithm;
   const EVP_MD* md = EVP_get_digestbyname(digestName.c_str());
   if (md == nullptr) {
     ReportFailure("Failed to get digest: " + digestName);

@@ -6,6 +6,7 @@
 #include "common/handles.h"
 #include "common/pem.h"
 #include "signing/default_provider.h"
+#include "signing/key_suits.h"
 
 bool VerifySignature(const std::string& OpenSSLPath, const std::string& publicKeyPem,
                      const std::string& digestName, InputFile& data, const std::string& signature) {
@@ -17,7 +18,8 @@ bool VerifySignature(const std::string& OpenSSLPath, const std::string& publicKe
 
   // Released in the reverse order: the digest context, then the key.
   PkeyPtr key(PemToPublicKey(publicKeyPem));
-  if (!key) return false;
+  // A key of another kind than the word's is refused before anything is read.
+  if (!key || !KeySuitsDigest(key.get(), digestName)) return false;
   MdCtxPtr context(EVP_MD_CTX_new());
   if (!context) return false;
   // An unknown name gives a null digest, passed on: the library decides what

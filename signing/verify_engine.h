@@ -6,8 +6,10 @@
 #include "common/files.h"
 
 // Checks a raw signature over the data with a PEM public key and a digest
-// named for the library's lookup ("SHA256", "md_gost12_256"). Prints nothing;
-// true only when the library's final verification step reports success.
+// named for the library's lookup ("SHA256", "md_gost12_256"). Prints nothing
+// but the refusal of a key of another kind than the digest's word
+// (signing/key_suits.h); true only when the library's final verification
+// step reports success.
 // OpenSSLPath becomes the provider search path of the default library context.
 bool VerifySignature(const std::string& OpenSSLPath, const std::string& publicKeyPem,
                      const std::string& digestName, InputFile& data, const std::string& signature);

@@ -23,7 +23,8 @@ TEST(HostileInputs, FoldersLongOrNonUtf8NamesAndUnwritableOutputsEndEachRunWithI
   const std::string key = keys.privateKey, pub = keys.publicKey,
                     data = dir / (ToolIsWindows() ? "data" : "\xFF\xFE");
   const std::string &folder = dir.path(), tooLong = "/" + std::string(4095, 'a');  // over PATH_MAX
-  const std::string unreadable = "Unable to open key file!\n", noPfx = "Generate PKCS12 failed0\n";
+  const std::string noPfx = "Generate PKCS12 failed0\n";
+  const char* tooLongWhy = ToolIsWindows() ? "No such file or directory" : "File name too long";
   const auto noWrite = [](const std::string& path) {
     return "Failed to open file for writing: " + path + "\n";
   };
@@ -34,41 +35,43 @@ TEST(HostileInputs, FoldersLongOrNonUtf8NamesAndUnwritableOutputsEndEachRunWithI
                     devNull = ToolIsWindows() ? "NUL" : "/dev/null", huge = dir / "huge.pem";
   mkfifo(fifo.c_str(), 0600);
   std::ofstream(huge, std::ios::binary).seekp((1LL << 40) - 1).put('-');  // sparse: a terabyte
-  const auto noConf = [](const std::string& path, const std::string& why) {
-    return Row({"foo", "bar"}, "Uncnown command\n",
-               "Cannot load OpenSSL configuration " + path + ": " + why + "\n", {"", path});
-  };
   const std::string record = RecordLine(kRsa);
   WriteBytes(data, "Payment order 42\n");
   RunOpensslOrThrow({"dgst", "-sha256", "-sign", key, "-out", dir / "sig", data});
   RunTool({"CSR", "SHA256", key, pub, "/CN=x", dir / "req"});
   const std::string cert = MakeCertificate(dir, key, "c"), csr = "CSR:" + ReadBytes(dir / "req");
+  const std::string path = "Private key path is " + key + "\n";
   ExpectRuns({
-      Row({"sign", "SHA256", folder, data}, SignOutput(folder, kRsa, "Signature is error\n"),
-          unreadable + "Failed to load private key.\n"),
-      Row({"sign", "SHA256", key, tooLong}, SignOutput(key, kRsa, record), unreadable),
-      Row({"sign", "SHA256", key, data, folder}, SignOutput(key, kRsa, record), noWrite(folder)),
-      Row({"sign", "SHA256", key, endless}, SignOutput(key, kRsa, record), unreadable),
-      Row({"sign", "SHA256", key, data, devNull}, SignOutput(key, kRsa, record), noWrite(devNull)),
-      noConf(conf, "not a regular file"),
-      noConf(dir / "none.cnf", "No such file or directory"),
-      noConf(dir / "c", "missing equal sign"),  // a certificate is no configuration
-      Row({"verify", "SHA256", pub, data, dir / "sig"}, kRsa.line + "Verification OK\n"),
-      Row({"verify", "SHA256", folder, data, dir / "sig"}, "Error get public key\n", unreadable),
-      Row({"verify", "SHA256", tooLong + ".pfx", data, data},
-          "PFX is used\nCan not read certificate from PFX\n",
-          unreadable + "Error reading PFX file.\n"),
-      Row({"CSR", "SHA256", key, pub, "/CN=x", folder},
-          "Signing algoritm SHA256\n" + csr + "\nCSR saved to file " + folder, noWrite(folder)),
-      Row({"PFX", key, cert, folder, "pw"}, noPfx, noWrite(folder)),
-      Row({"PFX", key, cert, devNull, "pw"}, noPfx, noWrite(devNull)),
-      Row({"PFX", key, folder, dir / "out", "pw"}, noPfx,
-          unreadable + "Error reading X.509 certificate.\n"),
+      Row({"sign", "SHA256", key, folder}, 1, path, Unreadable(folder, "Is a directory")),
+      Row({"sign", "SHA256", key, tooLong}, 1, path, Unreadable(tooLong, tooLongWhy)),
+      Row({"sign", "SHA256", key, data, folder}, 1, SignOutput(key, kRsa, record), noWrite(folder)),
+      Row({"sign", "SHA256", key, endless}, 1, path,
+          Unreadable(endless, "not a file that can be read to its end")),
+      Row({"sign", "SHA256", key, data, devNull}, 1, SignOutput(key, kRsa, record),
+          noWrite(devNull)),
+      Row({"verify", "SHA256", pub, data, dir / "sig"}, 0, kRsa.line + "Verification OK\n"),
+      Row({"verify", "SHA256", folder, data, dir / "sig"}, 1, "",
+          Unreadable(folder, "Is a directory")),
+      Row({"verify", "SHA256", tooLong + ".pfx", data, data}, 1, "",
+          Unreadable(tooLong + ".pfx", tooLongWhy)),
+      Row({"CSR", "SHA256", key, pub, "/CN=x", folder}, 1, "Signing algoritm SHA256\n" + csr + "\n",
+          noWrite(folder)),
+      Row({"PFX", key, cert, folder, "pw"}, 1, noPfx, noWrite(folder)),
+      Row({"PFX", key, cert, devNull, "pw"}, 1, noPfx, noWrite(devNull)),
+      Row({"PFX", key, folder, dir / "out", "pw"}, 1, "", Unreadable(folder, "Is a directory")),
   });
+  // A configuration that cannot be loaded ends the run before its first line.
+  for (const auto& [file, why] : {std::pair{conf, "not a regular file"},
+                                  {dir / "none.cnf", "No such file or directory"},
+                                  {dir / "c", "missing equal sign"}}) {  // a certificate
+    const RunResult run = RunTool({"foo", "bar"}, {"", file});
+    EXPECT_EQ(run.out + run.err + std::to_string(run.exitCode),
+              "Cannot load OpenSSL configuration " + file + ": " + why + "\n1");
+  }
   const char* runner = std::getenv("CSPTRIL_TOOL_RUNNER");  // valgrind, ASan: a failed new ends
   if (!CSPTRIL_SANITIZED && (runner == nullptr || !Contains(runner, "valgrind"))) {
-    ExpectRun({"sign", "SHA256", huge, data}, SignOutput(huge, kRsa, "Signature is error\n"),
-              "Not enough memory to read file: " + huge + "\nFailed to load private key.\n");
+    ExpectRun({"sign", "SHA256", huge, data}, 1, "Private key path is " + huge + "\n",
+              "Not enough memory to read file: " + huge + "\n");
   }
   EXPECT_EQ(FileMode("/dev/null"), 0666u);  // a device is never written to, nor replaced
   if (!ToolIsWindows()) return;
@@ -79,12 +82,12 @@ TEST(HostileInputs, FoldersLongOrNonUtf8NamesAndUnwritableOutputsEndEachRunWithI
   // On a console too (Wine's, on script's terminal, too wide to wrap): whole, a cut character too.
   const std::string exe = std::getenv("CSPTRIL_TOOL"), trace = dir / "trace", tty = dir / "tty",
                     name = "a" + std::regex_replace(std::string(2100, 'x'), std::regex("x"), "ҳ");
-  std::system(("OPENSSL_CONF='" + dir / "dll.cnf" +
-               "' WINEDEBUG=+module script -qc \"stty cols 5000; wine '" + exe + "' sign SHA256 " +
-               name + " x 2>'" + trace + "'\" /dev/null >'" + tty + "'")
+  std::system(("OPENSSL_CONF='" + dir / "dll.cnf" + "' WINEDEBUG=+module wine '" + exe +
+               "' foo bar 2>'" + trace + "'; script -qc \"stty cols 5000; wine '" + exe +
+               "' sign SHA256 " + name + " x 2>/dev/null\" /dev/null >'" + tty + "'")
                   .c_str());
   EXPECT_EQ(std::regex_replace(ReadBytes(tty), std::regex("\x1b\\[[0-9;?]*[A-Za-z]|\r"), ""),
-            kBanner + SignOutput(name, kRsa, "Signature is error\n"));
+            kBanner + "Private key path is " + name + "\n");
   const std::string log = ReadBytes(trace),
                     home = std::regex_replace("Z:" + exe.substr(0, exe.rfind('/')), std::regex("/"),
                                               "\\\\");
@@ -165,6 +168,26 @@ TEST(HostileInputs, NoOutputCostsAKeyAnInputOrAnOlderFile) {
     char byte;
     EXPECT_EQ(read(held, &byte, 1) + close(held) + ReadBytes(planted).size(), 0u) << name;
     fs::remove(planted);
+  }
+  // As a user whom permissions bind (the tests run as root): a public key file that user may not
+  // replace keeps the older pair whole; a folder it may write but not read takes a record.
+  if (std::getenv("CSPTRIL_TOOL_RUNNER") == nullptr) {
+    const std::string older = shared + "/rsa_private_key.pem", out = shared + "/w",
+                      k = shared + "/k";
+    WriteBytes(older, "older");
+    WriteBytes(k, ReadBytes(key));  // readable by all: the key, and the data it signs
+    EXPECT_EQ(chown(older.c_str(), nobody, nobody) + mkdir(out.c_str(), 0) +
+                  chmod(out.c_str(), 0333) +
+                  setenv("CSPTRIL_TOOL_RUNNER",
+                         "setpriv --reuid=nobody --regid=nogroup --clear-groups", 1),
+              0);
+    const RunResult pair = RunTool({"genkeys", "RSA", "1024", shared});
+    const RunResult sign = RunTool({"sign", "SHA256", k, k, out + "/s.sig"});
+    unsetenv("CSPTRIL_TOOL_RUNNER");
+    EXPECT_EQ(pair.err + std::to_string(pair.exitCode) + ReadBytes(older),
+              "Failed to open file for public key: " + shared + "/rsa_public_key.pem\n1older");
+    EXPECT_TRUE(Contains(sign.out + sign.err + std::to_string(sign.exitCode),
+                         "Signature written to " + out + "/s.sig\n0"));
   }
   fs::remove_all(shared);
 }

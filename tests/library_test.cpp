@@ -23,16 +23,16 @@ TEST(Entry, ShortCommandLinesGetTheUsageOrTheCommandsOwnLinesAndUnknownWordsUncn
   };
   const std::string wrong = "Wrong input parameters\n", must = wrong + "Must be : cspTRIL.exe ";
   ExpectRuns({
-      Row({}, usage),
-      Row({"genkeys"}, usage),
-      Row({"foo", "bar"}, "Uncnown command\n"),
-      Row({"Genkeys", "RSA"}, "Uncnown command\n"),  // words are compared case by case
-      Row({"genkeys", "RSA"}, "RSA generation key\nRSA bitSize is Missing\n"),
-      Row({"sign", "GOST", "key"}, "Private key file or input file is not set\n"),
-      Row({"verify", "SHA256", "a", "b"},
+      Row({}, 1, usage),
+      Row({"genkeys"}, 1, usage),
+      Row({"foo", "bar"}, 1, "Uncnown command\n"),
+      Row({"Genkeys", "RSA"}, 1, "Uncnown command\n"),  // words are compared case by case
+      Row({"genkeys", "RSA"}, 1, "RSA generation key\nRSA bitSize is Missing\n"),
+      Row({"sign", "GOST", "key"}, 1, "Private key file or input file is not set\n"),
+      Row({"verify", "SHA256", "a", "b"}, 1,
           must + "verify SHA256 rsa_public_key.pem test.txt test.sig\n"),
-      Row({"CSR", "SHA256", "a", "b"}, wrong + line(15) + line(14)),
-      Row({"PFX", "a", "b", "c"},
+      Row({"CSR", "SHA256", "a", "b"}, 1, wrong + line(15) + line(14)),
+      Row({"PFX", "a", "b", "c"}, 1,
           must + "PFX private_key.pem cert.pem outfile.pfx pfxpassword cacert.pem friendlyname\n"),
   });
 }

@@ -79,13 +79,18 @@ bool FlushAndClose(OsFile file) {
 
 bool MoveOver(const std::string& from, const std::string& to) {
   if (rename(from.c_str(), to.c_str()) != 0) return false;
-  // The new name itself reaches the disk only with its folder. Some file
-  // systems cannot flush a folder (EINVAL): the rename is all they offer.
+  // The new name itself reaches the disk only with its folder. A folder the
+  // user may write but not read cannot be opened, and some file systems
+  // cannot flush one (EINVAL): the rename is all they offer.
   const int folder = open(PathBeside(to, ".").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder < 0) return false;
-  const bool flushed = fsync(folder) == 0 || errno == EINVAL;
+  if (folder < 0) return true;
+  const bool flushed = fsync(folder) == 0 || errno == EINVAL || errno == EACCES;
   close(folder);
   return flushed;
+}
+
+bool LinkFile(const std::string& existing, const std::string& link) {
+  return ::link(existing.c_str(), link.c_str()) == 0;
 }
 
 void RemoveFile(const std::string& path) { unlink(path.c_str()); }

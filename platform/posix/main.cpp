@@ -8,7 +8,6 @@
 
 int main(int argc, char* argv[]) {
   RememberProcessArguments(argc, argv);
-  PrepareOpenSsl();
   std::vector<std::wstring> arguments;
   arguments.reserve(static_cast<std::size_t>(argc));
   // Decoded where the system keeps them: one of them may be a password, and

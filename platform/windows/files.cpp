@@ -218,4 +218,8 @@ bool MoveOver(const std::string& from, const std::string& to) {
   return false;
 }
 
+bool LinkFile(const std::string& existing, const std::string& link) {
+  return CreateHardLinkW(WidePath(link).c_str(), WidePath(existing).c_str(), nullptr) != 0;
+}
+
 void RemoveFile(const std::string& path) { DeleteFileW(WidePath(path).c_str()); }

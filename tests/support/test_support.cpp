@@ -47,13 +47,13 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
   if (!options.cwd.empty()) command += "cd " + Quoted(options.cwd) + " && ";
   std::string program = runner;
   for (const std::string& arg : argv) program += " " + Quoted(arg);
-  program += " <" + Quoted(io / "0");
   const std::string out = Quoted(io / "1"), err = Quoted(io / "2");
-  command += options.shell.empty()
-                 ? "exec " + program + " >" + out + " 2>" + err
-                 : "exec bash -c " + Quoted("set -o pipefail; exec 4>" + out + " 5>" + err +
-                                            "; { { " + options.shell + "; exec " + program +
-                                            " 2>&3 3>&-; } | cat >&4; } 3>&1 | cat >&5");
+  command +=
+      "exec <" + Quoted(io / "0") + " " +
+      (options.shell.empty() ? program + " >" + out + " 2>" + err
+                             : "bash -c " + Quoted("set -o pipefail; exec 4>" + out + " 5>" + err +
+                                                   "; { { " + options.shell + "; exec " + program +
+                                                   " 2>&3 3>&-; } | cat >&4; } 3>&1 | cat >&5"));
   const int status = std::system(command.c_str());
   RunResult result{ReadBytes(io / "1"), ReadBytes(io / "2"),
                    WIFEXITED(status) ? WEXITSTATUS(status) : -1};
@@ -97,26 +97,30 @@ std::string RunOpensslOrThrow(const std::vector<std::string>& args, const std::s
   throw std::runtime_error("openssl " + testing::PrintToString(args) + " failed: " + result.err);
 }
 
-RunResult ExpectRun(const std::vector<std::string>& args, const std::string& out,
+RunResult ExpectRun(const std::vector<std::string>& args, int status, const std::string& out,
                     const std::string& err, const RunOptions& options) {
   static const std::regex sign("\"sign\":\"[^\"]*\""), opensslText("error:[0-9A-F]{8}:[^\n]*");
   RunResult result = RunTool(args, options);
   const std::string call = testing::PrintToString(args);
   EXPECT_EQ(std::regex_replace(result.out, sign, "\"sign\":\"*\""), kBanner + out) << call;
   EXPECT_EQ(std::regex_replace(result.err, opensslText, "error:*"), err) << call;
-  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.exitCode, status) << call;
   return result;
 }
 
-ToolRun Row(std::vector<std::string> args, std::string out, std::string err, RunOptions options) {
-  return {std::move(args), std::move(out), std::move(err), std::move(options)};
+ToolRun Row(std::vector<std::string> args, int status, std::string out, std::string err,
+            RunOptions options) {
+  return {std::move(args), status, std::move(out), std::move(err), std::move(options)};
 }
 
 void ExpectRuns(const std::vector<ToolRun>& runs) {
-  for (const ToolRun& run : runs) ExpectRun(run.args, run.out, run.err, run.options);
+  for (const ToolRun& run : runs) ExpectRun(run.args, run.status, run.out, run.err, run.options);
 }
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
+}
+std::string Unreadable(const std::string& path, const char* why) {
+  return "Unable to open key file!\nCannot read " + path + ": " + why + "\n";
 }
 
 std::string SignOutput(const std::string& keyFile, const Algorithm& alg, const std::string& end) {

@@ -10,7 +10,7 @@ struct RunResult {
   int exitCode = -1;
 };
 // Empty: the test's working folder, OPENSSL_CONF unset, no standard input. shell: commands for
-// the shell that starts the program (limits, variables); output then passes through pipes.
+// the shell that starts the program (limits, variables, input); output then passes through pipes.
 struct RunOptions {
   std::string cwd = {}, openSslConf = {}, input = {}, shell = {};
 };
@@ -28,19 +28,22 @@ extern const std::string kSeparator;  // between a folder and a key file name: "
 
 extern const std::string kBanner;  // the three lines every run starts with
 
-// Runs the tool and expects exactly kBanner + out on standard output, err on standard error and
-// exit code 0; compared masked: a record's signature as "sign":"*", OpenSSL's as "error:*".
-RunResult ExpectRun(const std::vector<std::string>& args, const std::string& out,
+// Runs the tool and expects the exit status, exactly kBanner + out on standard output and err on
+// standard error; compared masked: a record's signature as "sign":"*", OpenSSL's as "error:*".
+RunResult ExpectRun(const std::vector<std::string>& args, int status, const std::string& out,
                     const std::string& err = "", const RunOptions& options = {});
-struct ToolRun {  // one row of a table of such runs, written Row(args, out, err, options)
+struct ToolRun {  // one row of a table of such runs, written Row(args, status, out, err, options)
   std::vector<std::string> args;
+  int status;
   std::string out, err;
   RunOptions options;
 };
-ToolRun Row(std::vector<std::string> args, std::string out, std::string err = {},
+ToolRun Row(std::vector<std::string> args, int status, std::string out, std::string err = {},
             RunOptions options = {});
 void ExpectRuns(const std::vector<ToolRun>& runs);
 bool Contains(const std::string& text, const std::string& part);
+// The two lines on standard error for a file the tool could not read whole.
+std::string Unreadable(const std::string& path, const char* why = "No such file or directory");
 
 // The two signature algorithms: key kind for MakeKeyPair, word on the command line,
 // openssl dgst option, the line sign and verify print for the word, the record's prefix.

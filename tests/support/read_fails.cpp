@@ -1,0 +1,19 @@
+// Preloaded into the tool (LD_PRELOAD), its file reads fail once 1 MiB has been read, as reads
+// from a failing disk do: a short count, EIO, and the stream's error flag set.
+#include <dlfcn.h>
+
+#include <cerrno>
+#include <cstdio>
+
+extern "C" std::size_t fread(void* into, std::size_t size, std::size_t count, std::FILE* stream) {
+  static const auto real = reinterpret_cast<decltype(&fread)>(dlsym(RTLD_NEXT, "fread"));
+  static std::size_t total = 0;  // the reading thread starts after the others' last fread
+  if (total >= (1u << 20)) {
+    stream->_flags |= _IO_ERR_SEEN;
+    errno = EIO;
+    return 0;
+  }
+  const std::size_t read = real(into, size, count, stream);
+  total += read * size;
+  return read;
+}
