@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Times cspTRIL against the openssl program doing the same work with the same
-# key, the same file and the same OpenSSL configuration (the shipped one, which
-# loads the GOST engine). Prints a table of median wall times against targets,
-# their ratio and each program's peak resident memory, and for the large inputs
+# key, the same file and the same GOST engine source (the build's OpenSSL
+# configuration loads the engine module built beside the tool's engine).
+# Prints a table of median wall times against targets, their ratio and each
+# program's peak resident memory, and for the large inputs
 # the time the digest alone needs for their bytes (openssl speed, hashing
 # pieces of the tool's size over and over), the floor that no reading can
 # beat, with the tool's time against it; then, for signing

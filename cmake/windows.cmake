@@ -19,17 +19,7 @@ set_target_properties(OpenSSL::Crypto PROPERTIES
   INTERFACE_INCLUDE_DIRECTORIES "${CSPTRIL_WINDOWS_DEPS}/include"
   INTERFACE_LINK_LIBRARIES "ws2_32;crypt32;gdi32;user32;advapi32")
 
-# The engine's entry, its core and its error tables, each followed on the
-# link line by what it calls on (static libraries resolve left to right).
-function(csptril_imported_static name file)
-  add_library(${name} STATIC IMPORTED)
-  set_target_properties(${name} PROPERTIES
-    IMPORTED_LOCATION "${CSPTRIL_WINDOWS_DEPS}/lib/${file}"
-    INTERFACE_LINK_LIBRARIES "${ARGN}")
-endfunction()
-csptril_imported_static(cspTRIL::gost_err libgost_err.a OpenSSL::Crypto)
-csptril_imported_static(cspTRIL::gost_core libgost_core.a cspTRIL::gost_err OpenSSL::Crypto)
-csptril_imported_static(cspTRIL::gost_engine libgost_engine.a cspTRIL::gost_core OpenSSL::Crypto)
+csptril_gost_engine("${CSPTRIL_WINDOWS_DEPS}")
 
 # The manifest (UTF-8 as the process's code page) and the version resource.
 enable_language(RC)
@@ -42,7 +32,6 @@ set_property(SOURCE "${CMAKE_BINARY_DIR}/cspTRIL.rc" APPEND PROPERTY OBJECT_DEPE
 
 function(csptril_windows_executable target)
   target_sources(${target} PRIVATE $<TARGET_OBJECTS:cspTRIL_resources>)
-  target_link_libraries(${target} PRIVATE cspTRIL::gost_engine)
   # wmain is the entry; everything, the C++ runtime included, is linked in,
   # so the program needs no DLL beyond the system's own. The PE header's time
   # stamp stays zero: two builds of one commit are identical.

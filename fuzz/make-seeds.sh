@@ -1,21 +1,21 @@
 #!/usr/bin/env bash
 # Makes the seed inputs of every fuzz target with the openssl program, fresh
 # keys each time, so that no key material is kept in the repository:
-#   fuzz/make-seeds.sh FOLDER   ->  FOLDER/<target>/<seed files>
+#   fuzz/make-seeds.sh FOLDER BUILD_DIR  ->  FOLDER/<target>/<seed files>
 # PKCS#12 seeds are protected with the password the targets try first
 # (kSeedPassword in fuzz_support.h); the seeds that begin with a length byte
 # carry their own password, as SplitPfxInput reads them.
 set -euo pipefail
 
-if [ $# -ne 1 ]; then
-  echo "usage: $0 FOLDER" >&2
+if [ $# -ne 2 ]; then
+  echo "usage: $0 FOLDER BUILD_DIR" >&2
   exit 2
 fi
-root=$(cd "$(dirname "$0")/.." && pwd)
 out=$1
 seed_password=cspTRIL-fuzz
-# GOST keys and certificates need the engine, switched on by the shipped configuration.
-export OPENSSL_CONF="$root/config/openssl.cnf"
+# GOST keys and certificates need the engine: the build's configuration loads
+# the module built beside the program's engine.
+export OPENSSL_CONF="$2/cspTRIL-openssl.cnf"
 
 rm -rf "$out"
 mkdir -p "$out"/{base64_decode,pem_to_key,pfx,signature_in_file,subject_to_csr}

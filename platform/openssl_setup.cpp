@@ -15,12 +15,20 @@
 #include <openssl/err.h>
 #include <openssl/provider.h>
 
+// A C header without C++ guards.
+extern "C" {
+#include "gost-engine.h"
+}
+
 #include "platform/platform.h"
 
 namespace {
 
+// The engine is part of the program on every system: added to the library's
+// list here, it serves GOST with no engine looked up by name or loaded from a
+// folder.
 void RegisterGostEngine() {
-  MakeGostEngineKnown();
+  ENGINE_load_gost();
   ENGINE* engine = ENGINE_by_id("gost");
   if (engine == nullptr) return;  // then GOST fails where it is used, in that command's words
   ENGINE_set_default(engine, ENGINE_METHOD_ALL);

@@ -29,19 +29,24 @@ keep="${CSPTRIL_WINDOWS_DEPS_KEEP:-3}"
 triplet=x86_64-w64-mingw32
 jobs="$(nproc)"
 
+source "$here/debian-sources.sh"
+source "$here/gost-engine.sh"
+source "$here/deps-cache.sh"
+
 # The tarballs built, pinned: Debian source package, the suite whose source
 # index lists it, the upstream tarball and its SHA-256. OpenSSL is the 3.5
-# long-term-support line, which Debian 13 carries; the GOST engine is Debian
-# 12's. To move a pin, see "Moving a pinned tarball" in README.md.
+# long-term-support line, which Debian 13 carries; the GOST engine's pin is
+# the Linux build's too (scripts/gost-engine.sh). To move a pin, see "Moving a
+# pinned tarball" in README.md.
 pins=(
   "openssl trixie openssl_3.5.7.orig.tar.gz a8c0d28a529ca480f9f36cf5792e2cd21984552a3c8e4aa11a24aa31aeac98e8"
-  "libengine-gost-openssl bookworm libengine-gost-openssl_3.0.1.orig.tar.gz 54e103dc4a764d4f2d91632c0d93f216a8ef8671fe2609c9e8da21f2931be462"
+  "$gost_engine_pin"
 )
 
 # Everything that shapes the libraries is part of the cache key: these options,
 # the toolchain file and the recipe's revision (raise it when the steps below
-# change what they build).
-recipe_revision=4
+# change what they build; the engine's steps count through its own revision).
+recipe_revision=$((3 + gost_engine_revision))
 openssl_options=(mingw64 --cross-compile-prefix=${triplet}- CC=gcc-posix CXX=g++-posix
                  no-shared no-module no-tests)
 # The folders compiled into libcrypto are those of OpenSSL's own Windows builds
@@ -50,9 +55,8 @@ openssl_options=(mingw64 --cross-compile-prefix=${triplet}- CC=gcc-posix CXX=g++
 openssl_folders=("OPENSSLDIR=C:/Program Files/Common Files/SSL"
                  "ENGINESDIR=C:/Program Files/OpenSSL/lib/engines-3"
                  "MODULESDIR=C:/Program Files/OpenSSL/lib/ossl-modules")
-engine_definitions=(-DBUILDING_ENGINE_AS_LIBRARY -DL_ENDIAN -DHAVE_ADDCARRY_U64)
-engine_cache=(-DADDCARRY_U64=1 -DRELAXED_ALIGNMENT=1 -DOPENSSL_USE_STATIC_LIBS=TRUE
-              -DOPENSSL_ENGINES_DIR=lib/engines-3 -DCMAKE_BUILD_TYPE=Release)
+engine_definitions=("${gost_engine_definitions[@]}")
+engine_cache=("${gost_engine_cmake_windows[@]}")
 # Source file names compiled in are mapped to "<project>-<version>/...", so the
 # libraries hold no build folder and two builds in two folders are identical.
 path_map_recipe="-ffile-prefix-map=SOURCE=NAME-VERSION -ffile-prefix-map=PREFIX=openssl"
@@ -62,21 +66,18 @@ fail() { log "$@"; exit 1; }
 
 work="$(mktemp -d /tmp/cspTRIL-windows-deps.XXXXXX)"
 trap 'rm -rf "$work"' EXIT
-source "$here/debian-sources.sh"
 
 # --- Source indices through a private apt configuration ----------------------
 log "Reading Debian's source indices..."
 suites=()
 for pin in "${pins[@]}"; do read -r _ suite _ _ <<<"$pin"; suites+=("$suite"); done
 debian_sources_init "$work" "${suites[@]}"
-moving_hint="The pins are at the top of scripts/build-windows-deps.sh; README.md (\"Moving a pinned tarball\") says how to move one."
-declare -A version_of
+debian_pin_hint="The pins are at the top of scripts/build-windows-deps.sh and scripts/gost-engine.sh; README.md (\"Moving a pinned tarball\") says how to move one."
 for pin in "${pins[@]}"; do
   read -r package suite tarball sha256 <<<"$pin"
-  version_of[$package]="$(debian_source_version "$package" "$tarball" "$sha256")"
-  [ -n "${version_of[$package]}" ] || fail \
+  [ -n "$(debian_source_version "$package" "$tarball" "$sha256")" ] || fail \
     "The pinned tarball $tarball (SHA-256 $sha256) is no longer in Debian's $suite source index." \
-    "$moving_hint"
+    "$debian_pin_hint"
 done
 
 # The compiler's runtime libraries that a static link puts into the program,
@@ -101,38 +102,15 @@ key="$( {
 } | sha256sum | cut -c1-16)"
 prefix="$cache_root/$key"
 
-# Keeps the $keep most recently used prefixes (this one among them) and removes
-# the rest, each only when no build holds it (use-windows-deps.sh holds a shared
-# lock on .complete while a step reads the prefix). Runs under the cache lock,
-# so a staging folder left here is one that an interrupted build left behind.
-prune_cache() {
-  local entry kept=1
-  rm -rf "$cache_root"/.staging-*
-  while IFS= read -r entry; do
-    entry="$(dirname "$entry")"
-    [ "$entry" != "$prefix" ] || continue
-    if [ "$kept" -lt "$keep" ]; then kept=$((kept + 1)); continue; fi
-    if (exec 8<"$entry/.complete" && flock -x -n 8 && rm -rf "$entry"); then
-      log "Pruned the Windows dependencies in $entry (not among the $keep last used)"
-    else
-      log "Kept $entry: a build is using it"
-    fi
-  done < <(ls -1dt "$cache_root"/*/.complete 2>/dev/null)
-}
-
-mkdir -p "$cache_root"
-exec 9>"$cache_root/.lock"
-flock 9  # one build at a time; a second caller then finds the finished prefix
-if [ -f "$prefix/.complete" ]; then
-  touch "$prefix/.complete"
-  prune_cache
+deps_cache_open "$cache_root" "$key" "$keep"
+if deps_cache_found; then
   log "Windows dependencies found in $prefix"
   printf '%s\n' "$prefix"
   exit 0
 fi
 
-staging="$cache_root/.staging-$key"
-rm -rf "$staging"
+deps_cache_staging
+staging="$deps_cache_staged"
 mkdir -p "$staging/licenses"
 # What the program links from here, for its bill of materials: the component,
 # its version, the Debian source it comes from, that source's upstream tarball
@@ -142,34 +120,10 @@ printf '# component\tversion\tdebian-source\ttarball\tsha256\tcopyright\tparts\n
   > "$staging/components.tsv"
 record() { local IFS=$'\t'; printf '%s\n' "$*" >> "$staging/components.tsv"; }
 
-# Fetches, checks and unpacks one pinned tarball into $work/NAME, records it,
-# and prints its upstream version.
-fetch() {
-  local name=$1 package suite tarball sha256 pin version
-  for pin in "${pins[@]}"; do
-    read -r package suite tarball sha256 <<<"$pin"
-    [ "$package" = "$2" ] || continue
-    log "Fetching $tarball (Debian $suite, $package ${version_of[$package]})..."
-    debian_fetch_tarball "$package" "${version_of[$package]}" ||
-      fail "The pinned tarball $tarball could not be downloaded from Debian's $suite archive." \
-           "$moving_hint"
-    [ "$(sha256sum < "$work/src/$tarball" | cut -d' ' -f1)" = "$sha256" ] ||
-      fail "$tarball does not have the pinned SHA-256 $sha256." "$moving_hint"
-    mkdir -p "$work/$name"
-    tar -xf "$work/src/$tarball" -C "$work/$name" --strip-components=1
-    version="${tarball#"${package}_"}"
-    version="${version%.orig.tar.*}"
-    debian_copyright "$package" "${version_of[$package]}" "$staging/licenses/$name-copyright.txt"
-    printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$name" "$version" "$package ${version_of[$package]}" \
-      "$tarball" "$sha256" "$name-copyright.txt" > "$work/$name.record"
-    printf '%s\n' "$version"
-    return
-  done
-  fail "No pin for $2."
-}
-
 # --- OpenSSL: static libcrypto -----------------------------------------------
-openssl_version="$(fetch openssl openssl)"
+openssl_row="$(debian_fetch_pin "${pins[0]}" openssl "$work" "$staging/licenses")"
+engine_row="$(gost_engine_fetch "$work" "$staging/licenses")"
+openssl_version="$(cut -f2 <<<"$openssl_row")"
 log "Building OpenSSL $openssl_version (static, MinGW-w64); a few minutes..."
 (
   cd "$work/openssl"
@@ -186,34 +140,13 @@ log "Building OpenSSL $openssl_version (static, MinGW-w64); a few minutes..."
 ) > "$work/openssl.log" 2>&1 || { tail -n 40 "$work/openssl.log" >&2; exit 1; }
 grep -q "OPENSSL_VERSION_STR \"$openssl_version\"" "$staging/include/openssl/opensslv.h" ||
   fail "The OpenSSL headers built do not say version $openssl_version."
-record "$(cat "$work/openssl.record")" "$(debian_linked_parts openssl)"
+record "$openssl_row" "$(debian_linked_parts openssl)"
 
 # --- GOST engine: its core libraries and a statically linked engine ----------
-engine_version="$(fetch gost-engine libengine-gost-openssl)"
-log "Building the GOST engine $engine_version..."
-(
-  cd "$work/gost-engine"
-  path_map=("-ffile-prefix-map=$PWD=gost-engine-$engine_version" "-ffile-prefix-map=$staging=openssl")
-  cmake -S . -B build -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$source_root/cmake/mingw-w64-x86_64.cmake" \
-    -DOPENSSL_ROOT_DIR="$staging" -DOPENSSL_INCLUDE_DIR="$staging/include" \
-    -DLIB_EAY="$staging/lib/libcrypto.a" -DSSL_EAY="$staging/lib/libssl.a" \
-    -DCMAKE_C_FLAGS="${path_map[*]}" "${engine_cache[@]}"
-  cmake --build build --target gost_core gost_err -j"$jobs"
-  # The engine's own build makes only a loadable module; compiled as a library
-  # its entry point ENGINE_load_gost() registers it inside the executable.
-  ${triplet}-gcc-posix -O2 -c gost_eng.c -I. -I"$staging/include" \
-    "${engine_definitions[@]}" "${path_map[@]}" -o build/gost_eng.o
-  ${triplet}-ar rcs build/libgost_engine.a build/gost_eng.o
-  find build -name 'libgost_core.a' -o -name 'libgost_err.a' -o -name 'libgost_engine.a' |
-    xargs -I{} cp {} "$staging/lib/"
-  cp gost-engine.h "$staging/include/"
-) > "$work/engine.log" 2>&1 || { tail -n 40 "$work/engine.log" >&2; exit 1; }
-
-# The engine's parts are the files compiled into its libraries.
-record "$(cat "$work/gost-engine.record")" "$(cd "$work/gost-engine/build/CMakeFiles" &&
-  find gost_core.dir gost_err.dir -name '*.c.obj' -printf '%f\n' | sed 's/\.obj$//' | sort |
-  tr '\n' ' ')gost_eng.c"
+log "Building the GOST engine $gost_engine_version..."
+gost_engine_build windows "$work/gost-engine" "$staging" "$staging" > "$work/engine.log" 2>&1 ||
+  { tail -n 40 "$work/engine.log" >&2; exit 1; }
+record "$engine_row" "$(gost_engine_parts "$work/gost-engine")"
 
 # The compiler's runtime, as the installed packages supply it.
 for entry in "${runtime_packages[@]}"; do
@@ -229,11 +162,8 @@ done
 
 # --- Licence texts, shipped with the executable -------------------------------
 cp "$work/openssl/LICENSE.txt" "$staging/licenses/OpenSSL-LICENSE.txt"
-cp "$work/gost-engine/LICENSE" "$staging/licenses/GOST-engine-LICENSE.txt"
-touch "$staging/.complete"
-rm -rf "$prefix"
-mv "$staging" "$prefix"
-prune_cache
+gost_engine_licence "$work/gost-engine" "$staging/licenses"
+deps_cache_commit
 log "Windows dependencies built in $prefix"
 printf '%s\n' "$prefix"
 exit 0

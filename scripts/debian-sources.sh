@@ -9,6 +9,8 @@
 #   debian_orig_tarball PACKAGE VERSION      "TARBALL SHA256" of its upstream tarball
 #   debian_fetch_tarball PACKAGE VERSION     downloads it into FOLDER/src
 #   debian_copyright PACKAGE VERSION FILE    its Debian copyright file
+#   debian_fetch_pin PIN NAME FOLDER COPYRIGHT_DIR
+#                      a pinned tarball fetched, checked and unpacked
 
 debian_sources_init() {
   local folder=$1 suite entry codename
@@ -89,8 +91,26 @@ debian_fetch_tarball() {
      apt-get "${debian_apt[@]}" -qq source --download-only --tar-only "$1=$2" >&2)
 }
 
+# A binary package downloaded into the current folder: through the machine's
+# own package lists, or else through binary entries beside the other suites'
+# source entries (read once, when first needed: on a release that lacks the
+# package, as Debian 13 lacks the GOST engine).
+debian_download_binary() {
+  local entry
+  apt-get -qq download "$1" 2> /dev/null && return
+  if [ -z "${debian_binaries_read:-}" ]; then
+    for entry in "$debian_sources_folder"/apt/sources.list.d/*; do
+      case $entry in */machine.*|*-binary.*) continue ;; esac
+      sed 's/^deb-src /deb /; s/^Types: deb-src$/Types: deb/' "$entry" > "${entry%.*}-binary.${entry##*.}"
+    done
+    apt-get "${debian_apt[@]}" -qq update >&2 || return
+    debian_binaries_read=1
+  fi
+  apt-get "${debian_apt[@]}" -qq download "$1" >&2
+}
+
 # From the source's packaging tarball, or, where the archive lacks that, from
-# a binary package built from it (through the machine's own package lists).
+# a binary package built from it.
 debian_copyright() {
   local package=$1 version=$2 out=$3 src="$debian_sources_folder/src" binary deb origin
   if (cd "$src" && apt-get "${debian_apt[@]}" -qq source --download-only --debian-only \
@@ -99,7 +119,7 @@ debian_copyright() {
     return
   fi
   binary="$(debian_showsrc "$package" "$version" | sed -nE 's/^Binary: ([^ ,]+).*/\1/p')"
-  [ -n "$binary" ] && (cd "$src" && apt-get -qq download "$binary" >&2) || {
+  [ -n "$binary" ] && (cd "$src" && debian_download_binary "$binary") || {
     printf 'No Debian copyright file found for %s %s.\n' "$package" "$version" >&2; return 1; }
   deb="$(ls "$src/${binary}"_*.deb)"
   origin="$(dpkg-deb -f "$deb" Source)"
@@ -112,6 +132,35 @@ debian_copyright() {
     printf 'No Debian copyright file for %s %s: %s comes from %s.\n' \
       "$package" "$version" "$(basename "$deb")" "$origin" >&2; return 1; }
   dpkg-deb --fsys-tarfile "$deb" | tar -xO "./usr/share/doc/$binary/copyright" > "$out"
+}
+
+# debian_fetch_pin "PACKAGE SUITE TARBALL SHA256" NAME FOLDER COPYRIGHT_DIR
+# The pinned upstream tarball, found in SUITE's source index, downloaded,
+# checked against its SHA-256 and unpacked into FOLDER/NAME, its Debian
+# copyright file written as COPYRIGHT_DIR/NAME-copyright.txt. Prints the first
+# six fields of its components.tsv row (see build-windows-deps.sh): NAME, the
+# upstream version, the Debian source, the tarball, its SHA-256 and the
+# copyright file's name. A failure names the pin, followed by the caller's
+# debian_pin_hint (where the pin is, how to move it).
+debian_fetch_pin() {
+  local package suite tarball sha256 version upstream
+  read -r package suite tarball sha256 <<<"$1"
+  pin_failed() { printf '%s\n' "$@" "${debian_pin_hint:-}" >&2; return 1; }
+  version="$(debian_source_version "$package" "$tarball" "$sha256")"
+  [ -n "$version" ] || pin_failed \
+    "The pinned tarball $tarball (SHA-256 $sha256) is no longer in Debian's $suite source index." ||
+    return 1
+  printf 'Fetching %s (Debian %s, %s %s)...\n' "$tarball" "$suite" "$package" "$version" >&2
+  debian_fetch_tarball "$package" "$version" || pin_failed \
+    "The pinned tarball $tarball could not be downloaded from Debian's $suite archive." || return 1
+  [ "$(sha256sum < "$debian_sources_folder/src/$tarball" | cut -d' ' -f1)" = "$sha256" ] ||
+    pin_failed "$tarball does not have the pinned SHA-256 $sha256." || return 1
+  mkdir -p "$3/$2" &&
+    tar -xf "$debian_sources_folder/src/$tarball" -C "$3/$2" --strip-components=1 &&
+    debian_copyright "$package" "$version" "$4/$2-copyright.txt" || return 1
+  upstream="${tarball#"${package}_"}"
+  printf '%s\t%s\t%s %s\t%s\t%s\t%s\n' "$2" "${upstream%.orig.tar.*}" "$package" "$version" \
+    "$tarball" "$sha256" "$2-copyright.txt"
 }
 
 # The parts of a component's source that are built into a program, for the

@@ -27,7 +27,7 @@ build=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja \
   -DCSPTRIL_BUILD_FUZZERS=ON -DCSPTRIL_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" --target "${targets[@]}"
-bash fuzz/make-seeds.sh "$build/fuzz-seeds"
+bash fuzz/make-seeds.sh "$build/fuzz-seeds" "$build"
 
 # A smaller quarantine than AddressSanitizer's default keeps OpenSSL's many
 # small allocations fast; a freed block is still caught for megabytes after.

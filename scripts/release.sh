@@ -73,15 +73,16 @@ else
 fi
 
 # --- One build of the commit into a folder of release files ------------------
-# build_release SOURCE_FOLDER DEPS_CACHE OUT
+# build_release SOURCE_FOLDER WINDOWS_DEPS_CACHE GOST_ENGINE_CACHE OUT
 build_release() {
-  local src=$1 cache=$2 out=$3 version zip_name deb exe stage top prefix digest url
+  local src=$1 cache=$2 engine_cache=$3 out=$4 version zip_name deb exe stage top prefix digest url
   mkdir -p "$src" "$out"
   git archive "$commit" | tar -x -C "$src"
   log "Building ${commit:0:7} in $src"
   (
     cd "$src"
-    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCSPTRIL_BUILD_TESTS=OFF > /dev/null
+    CSPTRIL_GOST_ENGINE_CACHE="$engine_cache" \
+      cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCSPTRIL_BUILD_TESTS=OFF > /dev/null
     nice cmake --build build > /dev/null
     (cd build && cpack -G DEB > /dev/null)
     CSPTRIL_WINDOWS_DEPS_CACHE="$cache" bash scripts/build-windows.sh > /dev/null
@@ -108,7 +109,7 @@ build_release() {
   # The bills of materials, from the records of what each build linked.
   python3 "$src/scripts/sbom.py" "$out/cspTRIL.exe" "$prefix/components.tsv" "$prefix/licenses" \
     "$src/packaging/debian/copyright" "$version" "$out/cspTRIL.exe.cdx.json"
-  deb_components "$out/$deb" "$src/deb-components"
+  deb_components "$out/$deb" "$src/deb-components" "$src/build/gost-engine"
   python3 "$src/scripts/sbom.py" "$out/$deb" "$src/deb-components/components.tsv" \
     "$src/deb-components" "$src/packaging/debian/copyright" "$version" "$out/$deb.cdx.json"
 
@@ -121,20 +122,27 @@ build_release() {
   (cd "$out" && find . -type f ! -name SHA256SUMS -printf '%P\n' | sort | xargs sha256sum > SHA256SUMS)
 }
 
-# The Debian package's components: the packages it depends on and those that
+# The Debian package's components: the GOST engine built into its program (the
+# engine build's record, ENGINE), the packages it depends on and those that
 # supply the libraries its program links, as installed where it was built.
 deb_components() {
-  local deb=$1 folder=$2 packages soname package
+  local deb=$1 folder=$2 engine=$3 packages soname package
   mkdir -p "$folder/root"
   dpkg-deb -x "$deb" "$folder/root"
-  packages="$(dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed -E 's/^ *([^ ]+).*/\1/')"
+  packages=
+  # Of alternatives (libssl3 or libssl3t64), the one installed here.
+  for package in $(dpkg-deb -f "$deb" Depends | tr ',|' '\n\n' | sed -E 's/^ *([^ ]+).*/\1/'); do
+    if dpkg-query -W -f='${db:Status-Status}\n' "$package" 2> /dev/null | grep -qx installed; then
+      packages+=$'\n'"$package"
+    fi
+  done
   for soname in $(objdump -p "$folder/root/usr/bin/cspTRIL" | awk '$1 == "NEEDED" { print $2 }'); do
     package="$(dpkg-query -S "/lib/x86_64-linux-gnu/$soname" "/usr/lib/x86_64-linux-gnu/$soname" \
                  2>/dev/null | head -n1 | cut -d: -f1)" || true
     [ -z "$package" ] || packages+=$'\n'"$package"
   done
-  printf '# component\tversion\tdebian-source\ttarball\tsha256\tcopyright\tparts\n' \
-    > "$folder/components.tsv"
+  cp "$engine/components.tsv" "$folder/components.tsv"
+  cp "$engine"/licenses/*-copyright.txt "$folder/"
   for package in $(sort -u <<<"$packages"); do
     debian_installed_row "$package" "$package" "$folder" >> "$folder/components.tsv"
   done
@@ -203,9 +211,10 @@ debian_sources_init "$work/debian-sources" > /dev/null
 
 # --- Build, once or twice ----------------------------------------------------
 build_release "$work/first/cspTRIL" "${CSPTRIL_WINDOWS_DEPS_CACHE:-/var/cache/cspTRIL-windows-deps}" \
-  "$work/dist-1"
+  "${CSPTRIL_GOST_ENGINE_CACHE:-/var/cache/cspTRIL-gost-engine}" "$work/dist-1"
 if [ "$builds" -ge 2 ]; then
-  build_release "$work/second/another-checkout" "$work/empty-deps-cache" "$work/dist-2"
+  build_release "$work/second/another-checkout" "$work/empty-deps-cache" "$work/empty-engine-cache" \
+    "$work/dist-2"
   log "Comparing the two builds"
   diff <(cd "$work/dist-1" && find . -type f | sort) <(cd "$work/dist-2" && find . -type f | sort) ||
     fail "the two builds made different files"
@@ -236,7 +245,7 @@ inspect="$work/inspect"
 mkdir -p "$inspect/zip" "$inspect/deb"
 unzip -q "$dist"/*.zip -d "$inspect/zip"
 dpkg-deb -x "$dist"/*.deb "$inspect/deb"
-folders=("$work" "$root" cspTRIL-windows-deps)
+folders=("$work" "$root" cspTRIL-windows-deps cspTRIL-gost-engine)
 count() { strings -a "$1" | grep -c -F "${folders[@]/#/-e}" || true; }
 printf '%s: %s\n' "cspTRIL.exe" "$(count "$dist/cspTRIL.exe")" \
   "Linux /usr/bin/cspTRIL" "$(count "$inspect/deb/usr/bin/cspTRIL")" \
@@ -246,11 +255,13 @@ printf '%s: %s\n' "cspTRIL.exe" "$(count "$dist/cspTRIL.exe")" \
 
 log "The bills of materials against what was built"
 openssl_in_exe="$(strings -a "$dist/cspTRIL.exe" | grep -x '3\.[0-9]*\.[0-9]*' | sort -u)"
-python3 - "$dist/cspTRIL.exe.cdx.json" "$openssl_in_exe" "$work/first/cspTRIL/scripts/build-windows-deps.sh" <<'EOF'
+python3 - "$dist/cspTRIL.exe.cdx.json" "$openssl_in_exe" "$work/first/cspTRIL/scripts" \
+  "$dist"/*.deb.cdx.json <<'EOF'
 import json, re, sys
 bom = json.load(open(sys.argv[1]))
 linked = {c["name"]: c for c in bom["components"]}
-pins = re.findall(r'"(\S+) \S+ (\S+\.orig\.tar\.\S+) ([0-9a-f]{64})"', open(sys.argv[3]).read())
+recipes = "".join(open(sys.argv[3] + "/" + f).read() for f in ("build-windows-deps.sh", "gost-engine.sh"))
+pins = re.findall(r'"(\S+) \S+ (\S+\.orig\.tar\.\S+) ([0-9a-f]{64})"', recipes)
 names = {"openssl": "openssl", "libengine-gost-openssl": "gost-engine"}
 assert linked["openssl"]["version"] == sys.argv[2], \
     "the exe holds OpenSSL %r, its bill of materials says %r" % (sys.argv[2], linked["openssl"]["version"])
@@ -260,8 +271,17 @@ for package, tarball, sha256 in pins:
         "%s: the bill of materials names %s, the build's pin %s" % (package, ref, tarball)
     version = tarball.split("_")[1].split(".orig")[0]
     assert linked[names[package]]["version"] == version, (package, version)
-for c in bom["components"]:
-    print("  %-14s %-8s %s" % (c["name"], c["version"], c["licenses"][0]["expression"]))
+# The Debian package's program holds the same engine source as the exe.
+deb = {c["name"]: c for c in json.load(open(sys.argv[4]))["components"]}
+source = lambda c: (c["version"], c["purl"], c["externalReferences"][0]["url"],
+                    c["externalReferences"][0]["hashes"][0]["content"])
+assert source(deb["gost-engine"]) == source(linked["gost-engine"]), \
+    "GOST engine: the Debian package names %s, the exe %s" % (source(deb["gost-engine"]),
+                                                              source(linked["gost-engine"]))
+for name, components in (("cspTRIL.exe", bom["components"]), ("the Debian package", deb.values())):
+    print("  %s:" % name)
+    for c in components:
+        print("    %-14s %-8s %s" % (c["name"], c["version"], c["licenses"][0]["expression"]))
 EOF
 for bom in "$dist"/*.cdx.json; do python3 -m json.tool "$bom" > /dev/null; done
 echo "OpenSSL in cspTRIL.exe: $openssl_in_exe"

@@ -108,8 +108,10 @@ def sha256(path):
 def main(artifact, components_tsv, copyright_dir, project_copyright, version, out):
     epoch = int(os.environ["SOURCE_DATE_EPOCH"])
     digest = sha256(artifact)
+    # The program's own files (Files: *); what is built into it has paragraphs
+    # of its own there and is a component of its own here.
     with open(project_copyright, encoding="utf-8") as f:
-        own = expression(licences(f.read(), ["-"]))
+        own = expression(licences(f.read(), ["*"]))
     components = []
     with open(components_tsv, encoding="utf-8") as f:
         rows = [line.rstrip("\n").split("\t") for line in f if not line.startswith("#")]

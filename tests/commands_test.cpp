@@ -39,15 +39,16 @@ struct Inputs {
 // which turns the owner's entry into user and group bits, no bits for others nor group writing.
 unsigned OthersMayRead() { return ToolIsWindows() ? 0027u : 07177u; }
 
-// openssl's PKCS#12 file (counts of 2048, each after an 8-byte salt: the safe's, the key's, the
-// MAC's) with the nth count made longer: its salt gives up the bytes, so no length changes.
+// openssl's PKCS#12 file (counts of 2048 after salts: the safe's, the key's, the MAC's; 16 bytes
+// after PBKDF2's name in 3.5, else 8) with the nth count made longer, its salt made shorter.
 std::string WithCount(const std::string& file, int nth, const std::string& count) {
   std::string der = ReadBytes(file);
   std::size_t at = std::string::npos;  // the first search starts at npos + 1, which is 0
   while (nth-- >= 0) at = der.find(std::string("\x02\x02\x08\x00", 4), at + 1);
-  const std::size_t salt = 10 - count.size();
-  return der.replace(at - 10, 14,
-                     std::string{'\x04', static_cast<char>(salt)} + der.substr(at - 8, salt) +
+  const std::size_t pbkdf2 = der.rfind("\x2A\x86\x48\x86\xF7\x0D\x01\x05\x0C", at),
+                    size = at - pbkdf2 < 40 ? der[pbkdf2 + 12] : 8, salt = size + 2 - count.size();
+  return der.replace(at - size - 2, size + 6,
+                     std::string{'\x04', static_cast<char>(salt)} + der.substr(at - size, salt) +
                          "\x02" + static_cast<char>(count.size()) + count);
 }
 std::string TooManyRounds(const std::string& count) {

@@ -1,24 +1,19 @@
 #!/usr/bin/env bash
-# Installs the build into a staging folder (by `cmake --install`, or by unpacking
-# the Debian package) and runs a GOST round trip with the installed program and no
-# OPENSSL_CONF: it must register the system's GOST engine itself.
-#   installed_roundtrip.sh BUILD_DIR install|deb
+# installed_roundtrip.sh BUILD_DIR|- install|deb|system: GOST round trip of the installed program
 set -euo pipefail
 [ -z "${CSPTRIL_TOOL:-}" ] || { echo "skipped: not the program under test"; exit 77; }
-build=$(cd "$1" && pwd) work=$(mktemp -d) prefix=
-trap 'rm -rf "$work"' EXIT
-unset OPENSSL_CONF
+work=$(mktemp -d) stage= && trap 'rm -rf "$work"' EXIT
+unset OPENSSL_CONF && export OPENSSL_ENGINES=$work/none  # no configuration, no engine folder
 fail() { echo "FAIL: $*" >&2; exit 1; }
 if [ "$2" = deb ]; then
-  (cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/pkg" >/dev/null)
+  (cd "$work" && cpack -G DEB --config "$(cd "$1" && pwd)/CPackConfig.cmake" -B pkg >/dev/null)
   depends=$(dpkg-deb -f "$work"/pkg/*.deb Depends)
-  [[ $depends == *libssl3* && $depends == *libengine-gost-openssl* ]] || fail "Depends: $depends"
-  dpkg-deb -x "$work"/pkg/*.deb "$work/stage" && prefix=/usr
-else
-  cmake --install "$build" --prefix "$work/stage" >/dev/null
+  [[ $depends == *"libssl3 "*"| libssl3t64"* && $depends != *gost* ]] || fail "Depends: $depends"
+  dpkg-deb -x "$work"/pkg/*.deb "$work/stage" && stage=$work/stage
+elif [ "$2" = install ]; then
+  cmake --install "$1" --prefix "$work/stage/usr" >/dev/null && stage=$work/stage
 fi
-tool=$work/stage$prefix/bin/cspTRIL
-[ -f "$work/stage$prefix/share/man/man1/cspTRIL.1.gz" ] || fail "no manual page"
+[ -f "$stage/usr/share/man/man1/cspTRIL.1.gz" ] && tool=$stage/usr/bin/cspTRIL || fail "no manual"
 "$tool" genkeys GOST "$work" | grep -qx 'Result :1' || fail "genkeys GOST"
 printf 'Payment order 42\r\n\0end' > "$work/doc"
 "$tool" sign GOST "$work/gost_private_key.pem" "$work/doc" |

@@ -29,8 +29,8 @@ TEST(Interop, KeysRequestsPkcs12FilesAndSignaturesRoundTripWithOpenssl) {
                                      "\nCSR:" + ReadBytes(csr) + "\nCSR saved to file " + csr);
     const RunResult read = RunOpenssl({"req", "-in", csr, "-noout", "-verify", "-pubkey", "-text",
                                        "-subject", "-nameopt", "utf8"});
-    EXPECT_EQ(read.out.find(publicPem), 0u);
-    EXPECT_EQ(read.err, "Certificate request self-signature verify OK\n");
+    EXPECT_EQ(read.err + read.out.substr(0, read.out.find(publicPem)),  // 3.5: on the output
+              "Certificate request self-signature verify OK\n");
     EXPECT_EQ(read.out.substr(read.out.rfind("subject=")),
               "subject=C=TJ, O=A=B, L=Душанбе, CN=Раҳимов Ҷамшед\n");
     EXPECT_TRUE(Contains(read.out, rsa ? "sha256WithRSAEncryption\n"

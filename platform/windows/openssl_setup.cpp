@@ -1,20 +1,11 @@
 #include "platform/openssl_setup.h"
 
+#include <openssl/provider.h>
+
 #include <cstdlib>
 #include <string>
 
 #include "platform/windows_api.h"
-
-// The engine interface is the only way to reach the GOST keys and signatures
-// of the engine linked into this executable; it is deprecated, not gone.
-#define OPENSSL_SUPPRESS_DEPRECATED
-#include <openssl/engine.h>
-#include <openssl/provider.h>
-
-// A C header without C++ guards.
-extern "C" {
-#include "gost-engine.h"
-}
 
 namespace {
 
@@ -35,10 +26,6 @@ std::string ProgramFolder() {
 }
 
 }  // namespace
-
-// Part of this executable: added to the library's list here, it serves GOST
-// with no file beside the program.
-void MakeGostEngineKnown() { ENGINE_load_gost(); }
 
 // The library would look for engines and providers in the folders compiled
 // into it: the build machine's, which Windows resolves on the current drive,

@@ -98,7 +98,7 @@ std::string FromTextMode(const std::string& bytes) {
 }
 
 RunResult RunOpenssl(const std::vector<std::string>& args, const std::string& input) {
-  return RunProgram(Join({"openssl"}, args), {"", CSPTRIL_SHIPPED_CONF, input});
+  return RunProgram(Join({"openssl"}, args), {"", CSPTRIL_OPENSSL_CONF, input});
 }
 
 std::string RunOpensslOrThrow(const std::vector<std::string>& args, const std::string& input) {

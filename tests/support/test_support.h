@@ -16,7 +16,7 @@ struct RunOptions {
 };
 
 // The built cspTRIL (or CSPTRIL_TOOL) run by CSPTRIL_TOOL_RUNNER (wine for cspTRIL.exe), output
-// through FromTextMode; openssl with the shipped configuration; OrThrow throws with its stderr.
+// through FromTextMode; openssl with the tests' configuration; OrThrow throws with its stderr.
 RunResult RunTool(const std::vector<std::string>& args, const RunOptions& options = {});
 RunResult RunOpenssl(const std::vector<std::string>& args, const std::string& input = {});
 std::string RunOpensslOrThrow(const std::vector<std::string>& args, const std::string& input = {});
