@@ -54,12 +54,17 @@ std::string WithCount(const std::string& file, int nth, const std::string& count
 std::string TooManyRounds(const std::string& count) {
   return "Error parsing PFX file: iteration count " + count + " exceeds 10000000\n";
 }
-// openssl's first PBKDF2 (8-byte salt) made scrypt, N=65536, r=2, p=65532: the OID, parameters.
+// openssl's first PBKDF2 made scrypt, N=65536, r=2, p=65532, in as many bytes: the salt takes
+// up the difference (an 8-byte salt in 3.0's files, 16 in 3.5's).
 std::string WithScrypt(std::string der) {
-  return der.replace(der.find("\x2A\x86\x48\x86\xF7\x0D\x01\x05\x0C"), 39,
-                     std::string("\x2B\x06\x01\x04\x01\xDA\x47\x04\x0B\x30\x1C\x04\x0DsaltsaltsaltS"
-                                 "\x02\x03\x01\0\0\x02\x01\x02\x02\x03\0\xFF\xFC",
-                                 39));
+  const std::size_t at = der.find("\x2A\x86\x48\x86\xF7\x0D\x01\x05\x0C");
+  const auto length = static_cast<unsigned char>(der[at + 10]);
+  const std::string costs("\x02\x03\x01\0\0\x02\x01\x02\x02\x03\0\xFF\xFC", 13);
+  const std::size_t salt = length - 2 - costs.size();
+  return der.replace(at, 11 + length,
+                     std::string("\x2B\x06\x01\x04\x01\xDA\x47\x04\x0B\x30", 10) +
+                         static_cast<char>(length) + '\x04' + static_cast<char>(salt) +
+                         std::string(salt, 'S') + costs);
 }
 // The file's MAC made again as PBMAC1 (PBKDF2, HMAC, SHA-256): the openssl here cannot write it.
 void WritePbmac1(const std::string& file, const std::string& path) {
