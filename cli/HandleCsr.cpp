@@ -3,6 +3,7 @@
 
 #include "cli/entry.h"
 #include "cli/handlers.h"
+#include "common/algorithm_words.h"
 #include "common/files.h"
 #include "csr/csr_builder.h"
 
@@ -28,12 +29,9 @@ bool HandleCsr(int argc, wchar_t* argv[]) {
 
   // Any other word, in any other case, names no digest: no request is made.
   std::string sign_algoritm;
-  if (alghoritm == L"SHA256") {
-    std::cout << "Signing algoritm SHA256" << std::endl;
-    sign_algoritm = "SHA256";
-  } else if (alghoritm == L"GOST") {
-    std::cout << "Signing algoritm GOST R 3411-2012" << std::endl;
-    sign_algoritm = "md_gost12_256";
+  if (const AlgorithmWord* row = FindAlgorithmWord(alghoritm)) {
+    std::cout << row->csrAnnouncement << std::endl;
+    sign_algoritm = row->digest;
   }
 
   const std::string csr = sign_algoritm.empty()

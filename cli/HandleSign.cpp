@@ -4,6 +4,7 @@
 
 #include "cli/entry.h"
 #include "cli/handlers.h"
+#include "common/algorithm_words.h"
 #include "common/files.h"
 #include "signing/sign_engine.h"
 
@@ -43,27 +44,19 @@ bool HandleSign(int argc, wchar_t* argv[]) {
   InputFile srcTxt(inFile);
   const SecretString privateKeyPEM = ReadSecretFile(privateKeyFile);
 
-  std::string var_alg;
-  const char* prefix = nullptr;
-  if (alghoritm == L"SHA256") {
-    std::cout << "RSA Sha256 sign algoritm" << std::endl;
-    var_alg = "SHA256";
-    prefix = "RSA signature ";
-  } else if (alghoritm == L"GOST") {
-    std::cout << "Gost R 3411-2012 sign algoritm" << std::endl;
-    var_alg = "md_gost12_256";
-    prefix = "Gost signature ";
-  } else {
+  const AlgorithmWord* row = FindAlgorithmWord(alghoritm);
+  if (row == nullptr) {
     std::cout << "Algoritm is Missing" << std::endl;
     return false;
   }
+  std::cout << row->signAnnouncement << std::endl;
 
-  const std::string signature =
-      SignData(OpenSSLPath, privateKeyPEM.value(), var_alg, srcTxt, pfxPassword.value(), fileExt);
+  const std::string signature = SignData(OpenSSLPath, privateKeyPEM.value(), row->digest, srcTxt,
+                                         pfxPassword.value(), fileExt);
   if (signature.empty()) {
     std::cout << "Signature is error" << std::endl;
     return false;
   }
-  std::cout << prefix << signature << std::endl;
+  std::cout << row->recordPrefix << signature << std::endl;
   return outFile.empty() || WriteSignatureFile(outFile, signature.data(), signature.size());
 }

@@ -9,6 +9,7 @@
 #include "cli/entry.h"
 #include "cli/handlers.h"
 #include "codec/signature_record.h"
+#include "common/algorithm_words.h"
 #include "common/files.h"
 #include "common/handles.h"
 #include "common/pem.h"
@@ -92,20 +93,15 @@ bool HandleVerify(int argc, wchar_t* argv[]) {
   const std::optional<std::string> signature = SignatureInFile(ReadFileToString(signFile));
 
   // The word is judged only now, after every file has been read.
-  std::string var_alg;
-  if (alghoritm == L"SHA256") {
-    std::cout << "RSA Sha256 sign algoritm" << std::endl;
-    var_alg = "SHA256";
-  } else if (alghoritm == L"GOST") {
-    std::cout << "Gost R 3411-2012 sign algoritm" << std::endl;
-    var_alg = "md_gost12_256";
-  } else {
+  const AlgorithmWord* row = FindAlgorithmWord(alghoritm);
+  if (row == nullptr) {
     std::cout << "Wrong digest algoritm" << std::endl;
     return false;
   }
+  std::cout << row->signAnnouncement << std::endl;
   // A record whose signature is no Base64 text fails without a look at the data.
   const bool verified =
-      signature && VerifySignature(OpenSSLPath, publicKeyPEM, var_alg, srcTxt, *signature);
+      signature && VerifySignature(OpenSSLPath, publicKeyPEM, row->digest, srcTxt, *signature);
   std::cout << (verified ? "Verification OK" : "Verification Failed") << std::endl;
   return verified;
 }

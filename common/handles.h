@@ -41,6 +41,7 @@ using BnCtxPtr = std::unique_ptr<BN_CTX, FreeWith<BN_CTX_free>>;
 using ExtensionStackPtr = std::unique_ptr<STACK_OF(X509_EXTENSION), FreeWith<FreeExtensionStack>>;
 using LibCtxPtr = std::unique_ptr<OSSL_LIB_CTX, FreeWith<OSSL_LIB_CTX_free>>;
 using MdCtxPtr = std::unique_ptr<EVP_MD_CTX, FreeWith<EVP_MD_CTX_free>>;
+using MdPtr = std::unique_ptr<EVP_MD, FreeWith<EVP_MD_free>>;
 using OpenSslTextPtr = std::unique_ptr<char, FreeWith<FreeOpenSslText>>;
 using Pbe2ParamPtr = std::unique_ptr<PBE2PARAM, FreeWith<PBE2PARAM_free>>;
 using PbeParamPtr = std::unique_ptr<PBEPARAM, FreeWith<PBEPARAM_free>>;

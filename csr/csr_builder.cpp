@@ -6,6 +6,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "common/algorithm_words.h"
 #include "common/files.h"
 #include "common/handles.h"
 #include "common/pem.h"
@@ -98,8 +99,8 @@ std::string GenerateCsr(const std::string& digestName, const std::string& privat
 
   // An empty or unknown name gives no digest; the library then uses the
   // key type's default where it has one, and signing fails where it has none.
-  const EVP_MD* digest = EVP_get_digestbyname(digestName.c_str());
-  if (X509_REQ_sign(request.get(), privateKey.get(), digest) <= 0) return {};
+  const MdPtr digest = DigestByName(digestName);
+  if (X509_REQ_sign(request.get(), privateKey.get(), digest.get()) <= 0) return {};
 
   BioPtr bio(BIO_new(BIO_s_mem()));
   if (!bio || PEM_write_bio_X509_REQ(bio.get(), request.get()) != 1) return {};

@@ -4,22 +4,8 @@
 
 #include <cctype>
 
+#include "common/algorithm_words.h"
 #include "common/report.h"
-
-namespace {
-
-struct Suit {
-  const char* digest;   // as the engines are handed it
-  const char* word;     // as the command line names it
-  const char* keyType;  // as KeyTypeName gives it
-};
-
-constexpr Suit kSuits[] = {
-    {"SHA256", "SHA256", "RSA"},
-    {"md_gost12_256", "GOST", "gost2012_256"},
-};
-
-}  // namespace
 
 std::string KeyTypeName(const EVP_PKEY* key) {
   if (EVP_PKEY_get0_provider(key) != nullptr) {
@@ -33,11 +19,9 @@ std::string KeyTypeName(const EVP_PKEY* key) {
 }
 
 bool KeySuitsDigest(const EVP_PKEY* key, const std::string& digestName) {
-  for (const Suit& suit : kSuits) {
-    if (digestName != suit.digest) continue;
-    const std::string type = KeyTypeName(key);
-    return type == suit.keyType ||
-           ReportFailure(std::string("Key does not suit ") + suit.word + ": " + type);
-  }
-  return false;  // a digest no word names suits no key
+  const AlgorithmWord* row = WordOfDigest(digestName);
+  if (row == nullptr) return false;  // a digest no word names suits no key
+  const std::string type = KeyTypeName(key);
+  return type == row->keyType ||
+         ReportFailure("Key does not suit " + std::string(row->word) + ": " + type);
 }

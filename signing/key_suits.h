@@ -5,9 +5,9 @@
 
 #include <string>
 
-// Whether the key is of the kind the digest's word signs with: SHA256 ("SHA256")
-// with RSA keys alone, GOST ("md_gost12_256") with GOST R 34.10-2012 256-bit
-// keys alone. When it is not, "Key does not suit WORD: TYPE" on standard error.
+// Whether the key is of the one type that the word whose digest this is takes
+// (common/algorithm_words.h). When it is not, "Key does not suit WORD: TYPE"
+// on standard error.
 bool KeySuitsDigest(const EVP_PKEY* key, const std::string& digestName);
 
 // The key's type as the user is told it: the library's name for a key of a

@@ -5,6 +5,7 @@
 #include <openssl/provider.h>
 
 #include "codec/signature_record.h"
+#include "common/algorithm_words.h"
 #include "common/handles.h"
 #include "common/pem.h"
 #include "common/report.h"
@@ -70,13 +71,13 @@ std::string SignData(const std::string& OpenSSLPath, const std::string& keyData,
     ReportFailure("Failed to create EVP_MD_CTX.");
     return {};
   }
-  const EVP_MD* md = EVP_get_digestbyname(digestName.c_str());
-  if (md == nullptr) {
+  const MdPtr md = DigestByName(digestName);
+  if (!md) {
     ReportFailure("Failed to get digest: " + digestName);
     return {};
   }
 
   std::string sign;
-  if (!SignOnePass(ctx.get(), md, key.get(), data, sign)) return {};
+  if (!SignOnePass(ctx.get(), md.get(), key.get(), data, sign)) return {};
   return SignatureRecord(serialnumber, sign);
 }

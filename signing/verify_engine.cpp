@@ -3,6 +3,7 @@
 #include <openssl/evp.h>
 #include <openssl/provider.h>
 
+#include "common/algorithm_words.h"
 #include "common/handles.h"
 #include "common/pem.h"
 #include "signing/default_provider.h"
@@ -24,9 +25,9 @@ bool VerifySignature(const std::string& OpenSSLPath, const std::string& publicKe
   if (!context) return false;
   // An unknown name gives a null digest, passed on: the library decides what
   // that means for the key, and the final step reports the outcome.
-  const EVP_MD* digest = EVP_get_digestbyname(digestName.c_str());
+  const MdPtr digest = DigestByName(digestName);
 
-  EVP_DigestVerifyInit(context.get(), nullptr, digest, nullptr, key.get());
+  EVP_DigestVerifyInit(context.get(), nullptr, digest.get(), nullptr, key.get());
   // Every piece is handed on whatever the library says of the one before:
   // only the final step reports the outcome.
   data.ForEachPiece([&context](const unsigned char* bytes, std::size_t count) {

@@ -6,7 +6,7 @@
 #include "common/files.h"
 
 // Checks a raw signature over the data with a public key (PEM, or DER) and a
-// digest named for the library's lookup ("SHA256", "md_gost12_256"). Prints
+// digest named as a word's row names it (common/algorithm_words.h). Prints
 // nothing but the refusal of a key of another kind than the digest's word
 // (signing/key_suits.h); true only when the library's final verification
 // step reports success.
