@@ -31,6 +31,9 @@ constexpr GostScheme kGostSchemes[] = {
     {NID_magma_ctr_acpkm_omac, NID_magma_cbc, true, kMagmaSection},
 };
 constexpr std::size_t kGostKeySize = 32, kSeedSize = 8;
+// PBMAC1 may ask for an HMAC key longer than its digest; each further digest's length costs as
+// many rounds again, so a file may not ask for more than this.
+constexpr std::int64_t kMaxDerivedKey = 256;
 
 std::string Bytes(const ASN1_STRING* string) {
   return std::string(reinterpret_cast<const char*>(ASN1_STRING_get0_data(string)),
@@ -66,7 +69,7 @@ std::string DerivedKey(const X509_ALGOR* function, const char* password, std::si
       rounds > kMaxIterations ||
       (pbkdf2->keylength != nullptr &&
        (ASN1_INTEGER_get_int64(&stated, pbkdf2->keylength) != 1 || stated < 1 ||
-        stated > EVP_MAX_KEY_LENGTH * 4 || (length != 0 && length != std::size_t(stated))))) {
+        stated > kMaxDerivedKey || (length != 0 && length != std::size_t(stated))))) {
     return {};
   }
   const MdPtr prf = HmacDigest(pbkdf2->prf);
@@ -162,7 +165,7 @@ bool SplitStatedKey(const std::string& der, SecretString& first, std::string& st
   body.reserve(der.size());
   while (at < end) {
     const unsigned char* item = at;
-    if (ASN1_get_object(&at, &length, &tag, &type, end - at) & 0x80) return false;
+    if (ASN1_get_object(&at, &length, &tag, &type, end - at) & 0x81) return false;
     const unsigned char* content = at;
     at += length;
     if (type == V_ASN1_CONTEXT_SPECIFIC && tag == 1 && length > 0) {
@@ -248,7 +251,10 @@ bool Pbmac1Matches(const std::string& pfxData, const X509_ALGOR* algorithm,
 std::string ReadPrivateKey(const std::string& der, PkeyPtr& key) {
   SecretString first;
   std::string stated;
+  // Bytes that are no such structure are the library's to report, as it reads them below.
+  ERR_set_mark();
   const std::string& structure = SplitStatedKey(der, first, stated) ? first.value() : der;
+  ERR_pop_to_mark();
   const auto* at = reinterpret_cast<const unsigned char*>(structure.data());
   const Pkcs8InfoPtr info(d2i_PKCS8_PRIV_KEY_INFO(nullptr, &at, long(structure.size())));
   key.reset(info ? EVP_PKCS82PKEY(info.get()) : nullptr);

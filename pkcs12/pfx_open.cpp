@@ -66,8 +66,8 @@ std::string CheckMac(PKCS12* pkcs12, const std::string& pfxData, Opening& openin
 
 // One part decrypted and read by `read`, which takes the plaintext. A file without a MAC,
 // opened with an empty password, does not say which of no password and the empty one it was
-// made with: each part is tried with both, in that order, and the errors of the first go when
-// the second opens it. The plaintext is wiped as soon as it is read.
+// made with: each part is tried with both, in that order, each attempt's failure told by its
+// own first error. The plaintext is wiped as soon as it is read.
 template <typename Read>
 std::string Decrypted(const X509_ALGOR* algorithm, const ASN1_OCTET_STRING* data,
                       const Opening& opening, Read read) {
@@ -79,8 +79,12 @@ std::string Decrypted(const X509_ALGOR* algorithm, const ASN1_OCTET_STRING* data
   };
   ERR_set_mark();
   std::string failure = attempt(opening.password);
-  if (!failure.empty() && opening.eitherEmpty) failure = attempt("");
-  failure.empty() ? ERR_pop_to_mark() : ERR_clear_last_mark();
+  if (!failure.empty() && opening.eitherEmpty) {
+    ERR_pop_to_mark();
+    ERR_set_mark();
+    failure = attempt("");
+  }
+  ERR_pop_to_mark();
   return failure;
 }
 
