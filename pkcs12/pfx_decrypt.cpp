@@ -15,8 +15,9 @@ namespace {
 
 // PBES2's encryption schemes of the TC26 2020 profile. The section after which CTR-ACPKM
 // changes its key is the one RFC 9337 sets for these schemes (section 5.1: 256 KB for
-// Kuznyechik, 8 KB for Magma), the values the GOST engine also gives them; a key or a few
-// certificates fill far less, so in practice the first section's key does all the work.
+// Kuznyechik, 8 KB for Magma), as the GOST engine's decoder of their parameters does too (its
+// own PBES2, which sets the cipher up again after decoding, ends up changing keys every 4 KB
+// and 1 KB instead). A key or a short chain of certificates fills less than a section.
 struct GostScheme {
   int scheme;        // as PBES2 names it
   int blockCipher;   // the cipher in CBC mode, on which the modes are built
