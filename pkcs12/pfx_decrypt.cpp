@@ -33,8 +33,10 @@ constexpr GostScheme kGostSchemes[] = {
 };
 constexpr std::size_t kGostKeySize = 32, kSeedSize = 8;
 // PBMAC1 may ask for an HMAC key longer than its digest; each further digest's length costs as
-// many rounds again, so a file may not ask for more than this.
+// many rounds again, so a file may not ask for more than this. A key shorter than 20 octets
+// would make the MAC easy to forge: OpenSSL's own check refuses it too.
 constexpr std::int64_t kMaxDerivedKey = 256;
+constexpr std::size_t kMinMacKey = 20;
 
 std::string Bytes(const ASN1_STRING* string) {
   return std::string(reinterpret_cast<const char*>(ASN1_STRING_get0_data(string)),
@@ -240,7 +242,7 @@ bool Pbmac1Matches(const std::string& pfxData, const X509_ALGOR* algorithm,
   unsigned char own[EVP_MAX_MD_SIZE];
   unsigned int size = 0;
   const bool match =
-      !key.value().empty() && AuthenticatedContent(pfxData, content) &&
+      key.value().size() >= kMinMacKey && AuthenticatedContent(pfxData, content) &&
       HMAC(digest.get(), key.value().data(), static_cast<int>(key.value().size()),
            reinterpret_cast<const unsigned char*>(content.data()), content.size(), own,
            &size) != nullptr &&
