@@ -5,6 +5,7 @@
 
 #include "common/algorithm_words.h"
 #include "common/handles.h"
+#include "common/secret.h"
 
 namespace {
 
@@ -12,36 +13,34 @@ constexpr std::size_t kKeySize = 32;  // Kuznyechik's and Magma's alike
 
 // The block cipher itself, one block at a time, got from its CBC mode: each block goes in
 // masked with the previous block out, which undoes the chaining. CBC is the one mode that
-// both ways of getting GOST offer for Kuznyechik and Magma alike.
+// both ways of getting GOST offer for Kuznyechik and Magma alike. The last block out (a key
+// stream's, or a section key's) is wiped with the rest.
 struct BlockEncryption {
-  CipherCtxPtr context;
-  std::string previous;  // the chaining value, zeros to begin with
+  CipherCtxPtr context{EVP_CIPHER_CTX_new()};
+  SecretString previous;  // the chaining value, zeros after each keying
 };
 
-// Keyed with the key, or with no context when the cipher cannot be.
-BlockEncryption Keyed(const EVP_CIPHER* cbc, const std::string& key) {
-  const auto size = static_cast<std::size_t>(EVP_CIPHER_get_block_size(cbc));
-  BlockEncryption keyed{CipherCtxPtr(EVP_CIPHER_CTX_new()), std::string(size, '\0')};
-  const auto* zeros = reinterpret_cast<const unsigned char*>(keyed.previous.data());
-  if (!keyed.context || key.size() != kKeySize ||
-      EVP_EncryptInit_ex(keyed.context.get(), cbc, nullptr,
-                         reinterpret_cast<const unsigned char*>(key.data()), zeros) != 1 ||
-      EVP_CIPHER_CTX_set_padding(keyed.context.get(), 0) != 1) {
-    keyed.context.reset();
-  }
-  return keyed;
+// Keys (or keys again) the cipher; false when it cannot be.
+bool SetKey(BlockEncryption& cipher, const EVP_CIPHER* cbc, const std::string& key) {
+  std::string& zeros = cipher.previous.value();
+  zeros.assign(static_cast<std::size_t>(EVP_CIPHER_get_block_size(cbc)), '\0');
+  return cipher.context && key.size() == kKeySize &&
+         EVP_EncryptInit_ex(cipher.context.get(), cbc, nullptr,
+                            reinterpret_cast<const unsigned char*>(key.data()),
+                            reinterpret_cast<const unsigned char*>(zeros.data())) == 1 &&
+         EVP_CIPHER_CTX_set_padding(cipher.context.get(), 0) == 1;
 }
 
 // One block encrypted in place.
 bool EncryptBlock(BlockEncryption& cipher, std::string& block) {
-  for (std::size_t i = 0; i < block.size(); ++i) block[i] ^= cipher.previous[i];
+  std::string& previous = cipher.previous.value();
+  for (std::size_t i = 0; i < block.size(); ++i) block[i] ^= previous[i];
   auto* bytes = reinterpret_cast<unsigned char*>(block.data());
   int written = 0;
-  const bool done = cipher.context &&
-                    EVP_EncryptUpdate(cipher.context.get(), bytes, &written, bytes,
+  const bool done = EVP_EncryptUpdate(cipher.context.get(), bytes, &written, bytes,
                                       static_cast<int>(block.size())) == 1 &&
                     written == static_cast<int>(block.size());
-  cipher.previous = block;
+  previous = block;  // the same size: into the same buffer
   return done;
 }
 
@@ -84,12 +83,11 @@ bool CtrAcpkm(const EVP_CIPHER* cbc, const std::string& key, const std::string& 
   const auto blockSize = static_cast<std::size_t>(EVP_CIPHER_get_block_size(cbc));
   std::string current = key, counter = iv;
   counter.resize(blockSize, '\0');
-  BlockEncryption cipher = Keyed(cbc, current);
-  bool done = true;
+  BlockEncryption cipher;
+  bool done = SetKey(cipher, cbc, current);
   for (std::size_t at = 0; done && at < data.size(); at += blockSize) {
     if (at > 0 && at % section == 0) {
-      done = NextSectionKey(cipher, blockSize, current);
-      cipher = Keyed(cbc, current);
+      done = NextSectionKey(cipher, blockSize, current) && SetKey(cipher, cbc, current);
     }
     std::string gamma = counter;
     done = done && EncryptBlock(cipher, gamma);
@@ -103,10 +101,10 @@ bool CtrAcpkm(const EVP_CIPHER* cbc, const std::string& key, const std::string& 
 
 std::string Omac(const EVP_CIPHER* cbc, const std::string& key, const std::string& data) {
   const auto blockSize = static_cast<std::size_t>(EVP_CIPHER_get_block_size(cbc));
-  BlockEncryption cipher = Keyed(cbc, key);
-  std::string first(blockSize, '\0');
-  if (!EncryptBlock(cipher, first)) return {};
-  const std::string k1 = Doubled(first), k2 = Doubled(k1);
+  BlockEncryption cipher;
+  SecretString first(std::string(blockSize, '\0'));
+  if (!SetKey(cipher, cbc, key) || !EncryptBlock(cipher, first.value())) return {};
+  const SecretString k1(Doubled(first.value())), k2(Doubled(k1.value()));
   // Every block but the last is chained as it is; the last, whole, takes K1, or padded, K2.
   const std::size_t last = data.empty() ? 0 : (data.size() - 1) / blockSize * blockSize;
   std::string chain(blockSize, '\0');
@@ -114,10 +112,14 @@ std::string Omac(const EVP_CIPHER* cbc, const std::string& key, const std::strin
     for (std::size_t i = 0; i < blockSize; ++i) chain[i] ^= data[at + i];
     if (!EncryptBlock(cipher, chain)) return {};
   }
-  std::string tail = data.substr(last);
+  SecretString lastBlock;  // padded in place: sized before it is filled
+  std::string& tail = lastBlock.value();
+  tail.reserve(blockSize);
+  tail.assign(data, last);
   const bool whole = tail.size() == blockSize;
   if (!whole) tail.append(1, '\x80').resize(blockSize, '\0');
-  for (std::size_t i = 0; i < blockSize; ++i) chain[i] ^= tail[i] ^ (whole ? k1 : k2)[i];
+  const std::string& subkey = (whole ? k1 : k2).value();
+  for (std::size_t i = 0; i < blockSize; ++i) chain[i] ^= tail[i] ^ subkey[i];
   return EncryptBlock(cipher, chain) ? chain : std::string();
 }
 
