@@ -133,6 +133,7 @@ std::string KdfTree256(const std::string& key, const std::string& label, const s
     bits.insert(bits.begin(), static_cast<char>(value & 0xFF));
   }
   std::string derived;
+  derived.reserve(length + EVP_MAX_MD_SIZE);  // grown in place: no copy of a key left behind
   for (std::size_t counter = 1; derived.size() < length; ++counter) {
     const std::string input =
         static_cast<char>(counter) + label + std::string(1, '\0') + seed + bits;
