@@ -34,7 +34,7 @@ bool SetKey(BlockEncryption& cipher, const EVP_CIPHER* cbc, const std::string& k
 // One block encrypted in place.
 bool EncryptBlock(BlockEncryption& cipher, std::string& block) {
   std::string& previous = cipher.previous.value();
-  for (std::size_t i = 0; i < block.size(); ++i) block[i] ^= previous[i];
+  for (std::size_t i = 0; i < block.size(); ++i) block[i] = char(block[i] ^ previous[i]);
   auto* bytes = reinterpret_cast<unsigned char*>(block.data());
   int written = 0;
   const bool done = EVP_EncryptUpdate(cipher.context.get(), bytes, &written, bytes,
@@ -72,7 +72,8 @@ std::string Doubled(const std::string& block) {
     const auto next = i + 1 < block.size() ? static_cast<unsigned char>(block[i + 1]) : 0;
     twice[i] = static_cast<char>(static_cast<unsigned char>(block[i]) << 1 | next >> 7);
   }
-  if (static_cast<unsigned char>(block[0]) & 0x80) twice.back() ^= block.size() == 16 ? 0x87 : 0x1B;
+  if (static_cast<unsigned char>(block[0]) & 0x80)
+    twice.back() = char(twice.back() ^ (block.size() == 16 ? 0x87 : 0x1B));
   return twice;
 }
 
@@ -91,7 +92,9 @@ bool CtrAcpkm(const EVP_CIPHER* cbc, const std::string& key, const std::string& 
     }
     std::string gamma = counter;
     done = done && EncryptBlock(cipher, gamma);
-    for (std::size_t i = 0; done && i < blockSize && at + i < data.size(); ++i) data[at + i] ^= gamma[i];
+    for (std::size_t i = 0; done && i < blockSize && at + i < data.size(); ++i) {
+      data[at + i] = char(data[at + i] ^ gamma[i]);
+    }
     OPENSSL_cleanse(gamma.data(), gamma.size());
     Increment(counter);
   }
@@ -109,7 +112,7 @@ std::string Omac(const EVP_CIPHER* cbc, const std::string& key, const std::strin
   const std::size_t last = data.empty() ? 0 : (data.size() - 1) / blockSize * blockSize;
   std::string chain(blockSize, '\0');
   for (std::size_t at = 0; at < last; at += blockSize) {
-    for (std::size_t i = 0; i < blockSize; ++i) chain[i] ^= data[at + i];
+    for (std::size_t i = 0; i < blockSize; ++i) chain[i] = char(chain[i] ^ data[at + i]);
     if (!EncryptBlock(cipher, chain)) return {};
   }
   SecretString lastBlock;  // padded in place: sized before it is filled
@@ -119,7 +122,7 @@ std::string Omac(const EVP_CIPHER* cbc, const std::string& key, const std::strin
   const bool whole = tail.size() == blockSize;
   if (!whole) tail.append(1, '\x80').resize(blockSize, '\0');
   const std::string& subkey = (whole ? k1 : k2).value();
-  for (std::size_t i = 0; i < blockSize; ++i) chain[i] ^= tail[i] ^ subkey[i];
+  for (std::size_t i = 0; i < blockSize; ++i) chain[i] = char(chain[i] ^ tail[i] ^ subkey[i]);
   return EncryptBlock(cipher, chain) ? chain : std::string();
 }
 

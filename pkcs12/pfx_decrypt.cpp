@@ -19,12 +19,13 @@ namespace {
 // own PBES2, which sets the cipher up again after decoding, ends up changing keys every 4 KB
 // and 1 KB instead). A key or a short chain of certificates fills less than a section.
 struct GostScheme {
-  int scheme;        // as PBES2 names it
-  int blockCipher;   // the cipher in CBC mode, on which the modes are built
-  bool tagged;       // an OMAC tag follows the data, encrypted with it ("-omac")
+  int scheme;       // as PBES2 names it
+  int blockCipher;  // the cipher in CBC mode, on which the modes are built
+  bool tagged;      // an OMAC tag follows the data, encrypted with it ("-omac")
   std::size_t section;
 };
-constexpr std::size_t kKuznyechikSection = 256 * 1024, kMagmaSection = 8 * 1024;
+constexpr std::size_t kKuznyechikSection = std::size_t{256} * 1024,
+                      kMagmaSection = std::size_t{8} * 1024;
 constexpr GostScheme kGostSchemes[] = {
     {NID_kuznyechik_ctr_acpkm, NID_kuznyechik_cbc, false, kKuznyechikSection},
     {NID_kuznyechik_ctr_acpkm_omac, NID_kuznyechik_cbc, true, kKuznyechikSection},
@@ -68,8 +69,7 @@ std::string DerivedKey(const X509_ALGOR* function, const char* password, std::si
       Unpack<PBKDF2PARAM>(ASN1_ITEM_rptr(PBKDF2PARAM), function->parameter));
   std::int64_t rounds = 0, stated = 0;
   if (!pbkdf2 || pbkdf2->salt->type != V_ASN1_OCTET_STRING ||
-      ASN1_INTEGER_get_int64(&rounds, pbkdf2->iter) != 1 || rounds < 1 ||
-      rounds > kMaxIterations ||
+      ASN1_INTEGER_get_int64(&rounds, pbkdf2->iter) != 1 || rounds < 1 || rounds > kMaxIterations ||
       (pbkdf2->keylength != nullptr &&
        (ASN1_INTEGER_get_int64(&stated, pbkdf2->keylength) != 1 || stated < 1 ||
         stated > kMaxDerivedKey || (length != 0 && length != std::size_t(stated))))) {
@@ -179,9 +179,10 @@ bool SplitStatedKey(const std::string& der, SecretString& first, std::string& st
   }
   if (stated.empty() || body.compare(0, 3, "\x02\x01\x01", 3) != 0) return false;
   body[2] = '\0';  // version 1, whose number is 0
-  std::string header(static_cast<std::size_t>(ASN1_object_size(1, long(body.size()), V_ASN1_SEQUENCE)), '\0');
+  std::string header(
+      static_cast<std::size_t>(ASN1_object_size(1, int(body.size()), V_ASN1_SEQUENCE)), '\0');
   auto* out = reinterpret_cast<unsigned char*>(header.data());
-  ASN1_put_object(&out, 1, long(body.size()), V_ASN1_SEQUENCE, V_ASN1_UNIVERSAL);
+  ASN1_put_object(&out, 1, int(body.size()), V_ASN1_SEQUENCE, V_ASN1_UNIVERSAL);
   header.resize(static_cast<std::size_t>(out - reinterpret_cast<unsigned char*>(header.data())));
   body.insert(0, header);
   return true;
@@ -241,12 +242,12 @@ bool Pbmac1Matches(const std::string& pfxData, const X509_ALGOR* algorithm,
   std::string content;
   unsigned char own[EVP_MAX_MD_SIZE];
   unsigned int size = 0;
-  const bool match =
-      key.value().size() >= kMinMacKey && AuthenticatedContent(pfxData, content) &&
-      HMAC(digest.get(), key.value().data(), static_cast<int>(key.value().size()),
-           reinterpret_cast<const unsigned char*>(content.data()), content.size(), own,
-           &size) != nullptr &&
-      int(size) == ASN1_STRING_length(mac) && CRYPTO_memcmp(own, mac->data, size) == 0;
+  const bool match = key.value().size() >= kMinMacKey && AuthenticatedContent(pfxData, content) &&
+                     HMAC(digest.get(), key.value().data(), static_cast<int>(key.value().size()),
+                          reinterpret_cast<const unsigned char*>(content.data()), content.size(),
+                          own, &size) != nullptr &&
+                     int(size) == ASN1_STRING_length(mac) &&
+                     CRYPTO_memcmp(own, mac->data, size) == 0;
   ERR_pop_to_mark();
   return match;
 }

@@ -100,15 +100,18 @@ std::string CopyProfileFiles(const Inputs& in) {
   return dev + "magma_key_clear_cert";  // the stem of the key's and the certificate's PEM files
 }
 
-// A copy of such a file with the last byte of its key bag's encrypted data flipped (62 bytes of
-// attributes and the 120 of the MAC follow it) and the whole-file MAC made again, so that only
-// what the bag holds can betray it: Kuznyechik's OMAC tag, or (Magma without a tag) the last
-// byte of the public key the key states.
-void WriteTampered(const std::string& file, const std::string& path) {
+// A copy of such a file with the bytes at `at` replaced and the whole-file MAC made again, so
+// that only what the key bag holds can betray it. The key bag comes last: the last byte of its
+// encrypted data has 62 bytes of attributes and the 120 of the MAC after it (Kuznyechik's OMAC
+// tag, or in Magma's bag without a tag the last byte of the public key the key states), and its
+// rounds are the last 2048 but the MAC's.
+void WriteTampered(const std::string& file, const std::string& path, long at,
+                   const std::string& bytes) {
   std::string der = ReadBytes(file);
-  der[der.size() - 183] ^= 1;
-  const auto* at = reinterpret_cast<const unsigned char*>(der.data());
-  const Pkcs12Ptr pkcs12(d2i_PKCS12(nullptr, &at, static_cast<long>(der.size())));
+  const std::size_t from = at < 0 ? der.size() + at : der.rfind("\x02\x02\x08", der.size() - 5) + 2;
+  der.replace(from, bytes.size(), bytes);
+  const auto* start = reinterpret_cast<const unsigned char*>(der.data());
+  const Pkcs12Ptr pkcs12(d2i_PKCS12(nullptr, &start, static_cast<long>(der.size())));
   PrepareOpenSsl();
   PKCS12_set_mac(pkcs12.get(), "pass-2020", -1, nullptr, 0, 2048,
                  DigestByName(kStreebog512Digest).get());
@@ -204,8 +207,11 @@ TEST(SignCommand, PemAndPkcs12KeysSignAnyBytesWithTheWordsKeysAndEachFailurePrin
                                         "-----END ENCRYPTED PRIVATE KEY-----\n");
   WriteBytes(in.dir / "rsa.P12", ReadBytes(in.pfx));
   const std::string stem = CopyProfileFiles(in), rfc = "Пароль для PFX";
-  WriteTampered(in.dir / "kuz.pfx", in.dir / "tag.pfx");
-  WriteTampered(in.dir / "magma.pfx", in.dir / "stated.pfx");
+  const std::string kuz = ReadBytes(in.dir / "kuz.pfx"), magma = ReadBytes(in.dir / "magma.pfx");
+  WriteTampered(in.dir / "kuz.pfx", in.dir / "tag.pfx", -183, {char(kuz[kuz.size() - 183] ^ 1)});
+  WriteTampered(in.dir / "magma.pfx", in.dir / "stated.pfx", -183,
+                {char(magma[magma.size() - 183] ^ 1)});
+  WriteTampered(in.dir / "kuz.pfx", in.dir / "rounds.pfx", 0, std::string("\x80\0", 2));  // -32768
   const std::string error = "Signature is error\n", signed0102 = RecordLine(kRsa, "0102");
   const bool native = std::getenv("CSPTRIL_TOOL_RUNNER") == nullptr;  // neither Wine nor valgrind
   const RunOptions quick{in.dir.path(), "", "", native ? "ulimit -t 1" : ""};  // 1 s of CPU time
@@ -256,6 +262,8 @@ TEST(SignCommand, PemAndPkcs12KeysSignAnyBytesWithTheWordsKeysAndEachFailurePrin
       Row({"sign", "GOST", "stated.pfx", "data", "", "pass-2020"}, 1,
           SignOutput("stated.pfx", kGost, error),
           "Error parsing PFX file: the key's stated public key is not its own\n" + noKey, in.here),
+      Row({"sign", "GOST", "rounds.pfx", "data", "", "pass-2020"}, 1,
+          SignOutput("rounds.pfx", kGost, error), TooManyRounds("-32768") + noKey, quick),
       // Derivations that would keep the library busy for minutes or hours are refused at once.
       Row({"sign", "SHA256", "mac.pfx", "data", "", "pw"}, 1, SignOutput("mac.pfx", kRsa, error),
           TooManyRounds("2147483647") + noKey, quick),
@@ -272,12 +280,12 @@ TEST(SignCommand, PemAndPkcs12KeysSignAnyBytesWithTheWordsKeysAndEachFailurePrin
           "Key does not suit SHA256: EC\n", in.here),
   });
   // The 256-bit TC26 2020 files sign with their key, which the certificate's key verifies.
-  WriteBytes(in.dir / "cert.pub", RunOpensslOrThrow({"x509", "-in", stem + ".cert.pem", "-pubkey",
-                                                    "-noout"}));
+  WriteBytes(in.dir / "cert.pub",
+             RunOpensslOrThrow({"x509", "-in", stem + ".cert.pem", "-pubkey", "-noout"}));
   for (const std::string file : {"kuz.pfx", "magma.pfx"}) {
-    const RunResult run = ExpectRun({"sign", "GOST", file, "data", "", "pass-2020"}, 0,
-                                    SignOutput(file, kGost, RecordLine(kGost, kProfileSerial)),
-                                    "", in.here);
+    const RunResult run =
+        ExpectRun({"sign", "GOST", file, "data", "", "pass-2020"}, 0,
+                  SignOutput(file, kGost, RecordLine(kGost, kProfileSerial)), "", in.here);
     WriteBytes(in.dir / "gost.sig", RawSignatureOf(run.out));
     EXPECT_TRUE(Contains(RunOpensslOrThrow({"dgst", kGost.dgst, "-verify", in.dir / "cert.pub",
                                             "-signature", in.dir / "gost.sig", in.dir / "data"}),
@@ -329,7 +337,8 @@ TEST(VerifyCommand, OpensslSignaturesVerifyPkcs12FilesReportTheirCertificateOthe
                      in.dir / "data"});
   const std::string profile =
       "PFX is used\nSubject Name: /CN=Developer test key/O=Example\nIssuer Name: "
-      "/CN=Developer test key/O=Example\nnot After Dec  4 22:17:15 2036 GMT\n" + kGost.line;
+      "/CN=Developer test key/O=Example\nnot After Dec  4 22:17:15 2036 GMT\n" +
+      kGost.line;
   // The report: the names in one-line form, and the end date as openssl shows it.
   const std::string end = RunOpensslOrThrow({"x509", "-in", in.cert, "-noout", "-enddate"});
   const std::string report =

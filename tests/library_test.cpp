@@ -149,7 +149,8 @@ TEST(GostModes, EachPieceGivesTheStandardsExamples) {
     return bytes;
   };
   const std::string k = hex("8899aabbccddeeff0011223344556677fedcba98765432100123456789abcdef"),
-                    p = hex("1122334455667700ffeeddccbbaa998800112233445566778899aabbcceeff0a"
+                    p =
+                        hex("1122334455667700ffeeddccbbaa998800112233445566778899aabbcceeff0a"
                             "112233445566778899aabbcceeff0a002233445566778899aabbcceeff0a0011"),
                     km = hex("ffeeddccbbaa99887766554433221100f0f1f2f3f4f5f6f7f8f9fafbfcfdfeff");
   const MdPtr streebog = DigestByName(kStreebog512Digest);
@@ -176,7 +177,8 @@ TEST(GostModes, EachPieceGivesTheStandardsExamples) {
        "cf30f57686aeece11cfc6c316b8a896edffd07ec813636460c4f3b743423163e"
        "6409a9c282fac8d469d221e7fbd6de5d"},
       {Omac(kuznyechik.get(), k, p), "336f4d296059fbe34ddeb35b37749c67"},
-      {Omac(magma.get(), km, hex("92def06b3c130a59db54c704f8189d204a98fb2e67a8024c8912409b17b57e41")),
+      {Omac(magma.get(), km,
+            hex("92def06b3c130a59db54c704f8189d204a98fb2e67a8024c8912409b17b57e41")),
        "154e72102030c5bb"},
   };
   for (const auto& [got, expected] : cases) EXPECT_EQ(got, hex(expected));
