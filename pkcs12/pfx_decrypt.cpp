@@ -93,8 +93,7 @@ std::string Ukm(const ASN1_TYPE* parameter) {
       tag != V_ASN1_SEQUENCE) {
     return {};
   }
-  const std::unique_ptr<ASN1_OCTET_STRING, FreeWith<ASN1_OCTET_STRING_free>> ukm(
-      d2i_ASN1_OCTET_STRING(nullptr, &at, length));
+  const OctetStringPtr ukm(d2i_ASN1_OCTET_STRING(nullptr, &at, length));
   return ukm ? Bytes(ukm.get()) : std::string();
 }
 
@@ -144,8 +143,7 @@ bool AuthenticatedContent(const std::string& pfxData, std::string& content) {
   long length = 0;
   int tag = 0, type = 0;
   if (ASN1_get_object(&at, &length, &tag, &type, end - at) & 0x80) return false;
-  const std::unique_ptr<ASN1_INTEGER, FreeWith<ASN1_INTEGER_free>> version(
-      d2i_ASN1_INTEGER(nullptr, &at, end - at));
+  const Asn1IntegerPtr version(d2i_ASN1_INTEGER(nullptr, &at, end - at));
   const Pkcs7Ptr safe(version ? d2i_PKCS7(nullptr, &at, end - at) : nullptr);
   if (!safe || !PKCS7_type_is_data(safe.get()) || safe->d.data == nullptr) return false;
   content = Bytes(safe->d.data);
@@ -200,8 +198,7 @@ bool IsOwnPublicKey(EVP_PKEY* key, const std::string& stated) {
   X509_PUBKEY_get0_param(nullptr, &bits, &length, nullptr, own.get());
   const std::string whole(reinterpret_cast<const char*>(bits), static_cast<std::size_t>(length));
   const unsigned char* at = bits;
-  const std::unique_ptr<ASN1_OCTET_STRING, FreeWith<ASN1_OCTET_STRING_free>> wrapped(
-      d2i_ASN1_OCTET_STRING(nullptr, &at, length));
+  const OctetStringPtr wrapped(d2i_ASN1_OCTET_STRING(nullptr, &at, length));
   return stated == whole || (wrapped && at == bits + length && stated == Bytes(wrapped.get()));
 }
 
@@ -257,8 +254,10 @@ std::string ReadPrivateKey(const std::string& der, PkeyPtr& key) {
   std::string stated;
   // Bytes that are no such structure are the library's to report, as it reads them below.
   ERR_set_mark();
-  const std::string& structure = SplitStatedKey(der, first, stated) ? first.value() : der;
+  const bool split = SplitStatedKey(der, first, stated);
   ERR_pop_to_mark();
+  if (!split) stated.clear();
+  const std::string& structure = split ? first.value() : der;
   const auto* at = reinterpret_cast<const unsigned char*>(structure.data());
   const Pkcs8InfoPtr info(d2i_PKCS8_PRIV_KEY_INFO(nullptr, &at, long(structure.size())));
   key.reset(info ? EVP_PKCS82PKEY(info.get()) : nullptr);
