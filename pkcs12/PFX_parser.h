@@ -8,7 +8,8 @@
 #include <string>
 
 // Private key of a PKCS#12 file; fills the serial number (upper-case hex) of
-// the file's certificate of that key, and leaves it as it was when there is none. The returned key belongs to the caller; null on failure.
+// the file's certificate of that key, and leaves it as it was when there is none. The returned key
+// belongs to the caller; null on failure.
 EVP_PKEY* PfxToPrivateKey(const std::string& pfxData, const std::string& password,
                           std::string& serialnumber);
 
