@@ -146,10 +146,12 @@ std::string GenerateCsr(const std::string& digestName, const std::string& privat
     X509_REQ_add_extensions(request.get(), extensions.get());
   }
 
-  // An empty or unknown name gives no digest; the library then uses the
-  // key type's default where it has one, and signing fails where it has none.
+  // The word's digest, which the key was found to suit above.
   const MdPtr digest = DigestByName(digestName);
-  if (X509_REQ_sign(request.get(), privateKey.get(), digest.get()) <= 0) return {};
+  if (X509_REQ_sign(request.get(), privateKey.get(), digest.get()) <= 0) {
+    ReportFailure("Failed to sign the request.");
+    return {};
+  }
 
   BioPtr bio(BIO_new(BIO_s_mem()));
   if (!bio || PEM_write_bio_X509_REQ(bio.get(), request.get()) != 1) return {};

@@ -11,7 +11,7 @@ int main(int argc, char* argv[]) {
   OpenStandardDescriptors();
   // A reader that has gone makes a write fail (EPIPE), which the run reports,
   // instead of ending the process without a word.
-  signal(SIGPIPE, SIG_IGN);
+  static_cast<void>(std::signal(SIGPIPE, SIG_IGN));  // cannot fail for this signal
   RememberProcessArguments(argc, argv);
   std::vector<std::wstring> arguments;
   arguments.reserve(static_cast<std::size_t>(argc));
