@@ -77,7 +77,7 @@ bool HandleVerify(int argc, wchar_t* argv[]) {
       std::cout << "Can not read certificate from PFX" << std::endl;
       return false;
     }
-    key.reset(X509_get_pubkey(cert.get()));
+    key.reset(CertificatePublicKey(cert.get()));
   } else {
     key.reset(KeyFileToPublicKey(fileData.value(), &cert));
   }

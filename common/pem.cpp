@@ -57,7 +57,9 @@ EVP_PKEY* KeyFileToPublicKey(const std::string& bytes, X509Ptr* certificate) {
   X509Ptr cert(bio ? PEM_read_bio_X509(bio.get(), nullptr, GivenPassPhrase, nullptr) : nullptr);
   if (!cert) cert = WholeDer<X509Ptr>(bytes, d2i_X509);
   if (!cert) return nullptr;
-  EVP_PKEY* const key = X509_get_pubkey(cert.get());
+  EVP_PKEY* const key = CertificatePublicKey(cert.get());
   if (certificate != nullptr) *certificate = std::move(cert);
   return key;
 }
+
+EVP_PKEY* CertificatePublicKey(X509* cert) { return X509_get_pubkey(cert); }

@@ -30,3 +30,5 @@ int GivenPassPhrase(char* buffer, int size, int rwflag, void* passPhrase);
 // it is one, goes to `certificate` if that is given. Null, without a word, for anything else (a
 // private key given by mistake included); with a certificate, when its key cannot be had.
 EVP_PKEY* KeyFileToPublicKey(const std::string& bytes, X509Ptr* certificate = nullptr);
+// The public key of a certificate, a new handle; null when it cannot be decoded.
+EVP_PKEY* CertificatePublicKey(X509* cert);
