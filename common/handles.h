@@ -36,6 +36,7 @@ inline void FreeSafeBagStack(STACK_OF(PKCS12_SAFEBAG) * stack) {
 }
 
 using Asn1IntegerPtr = std::unique_ptr<ASN1_INTEGER, FreeWith<ASN1_INTEGER_free>>;
+using Asn1ObjectPtr = std::unique_ptr<ASN1_OBJECT, FreeWith<ASN1_OBJECT_free>>;
 using BioPtr = std::unique_ptr<BIO, FreeWith<BIO_free_all>>;
 using BignumPtr = std::unique_ptr<BIGNUM, FreeWith<BN_free>>;
 using BnCtxPtr = std::unique_ptr<BN_CTX, FreeWith<BN_CTX_free>>;

@@ -2,7 +2,8 @@
 
 #include <openssl/pem.h>
 
-#include "common/handles.h"
+#include <utility>
+
 #include "common/key_derivation.h"
 
 namespace {
@@ -48,16 +49,17 @@ EVP_PKEY* PemToPublicKey(const std::string& pem) {
   return bio ? PEM_read_bio_PUBKEY(bio.get(), nullptr, GivenPassPhrase, nullptr) : nullptr;
 }
 
-EVP_PKEY* KeyFileToPublicKey(const std::string& bytes) {
-  EVP_PKEY* const key = PemToPublicKey(bytes);
-  return key != nullptr ? key : WholeDer<PkeyPtr>(bytes, d2i_PUBKEY).release();
-}
-
-X509* KeyFileToCertificate(const std::string& bytes) {
-  if (PkeyPtr(PemToPublicKey(bytes))) return nullptr;
+EVP_PKEY* KeyFileToPublicKey(const std::string& bytes, X509Ptr* certificate) {
+  if (EVP_PKEY* const key = PemToPublicKey(bytes)) return key;
+  if (PkeyPtr key = WholeDer<PkeyPtr>(bytes, d2i_PUBKEY)) return key.release();
   const BioPtr bio = ReadOnlyMemoryBio(bytes);
   // A block that claims to be encrypted gets no pass phrase, as with every PEM read.
-  X509* const cert =
-      bio ? PEM_read_bio_X509(bio.get(), nullptr, GivenPassPhrase, nullptr) : nullptr;
-  return cert != nullptr ? cert : WholeDer<X509Ptr>(bytes, d2i_X509).release();
+  X509Ptr cert(bio ? PEM_read_bio_X509(bio.get(), nullptr, GivenPassPhrase, nullptr) : nullptr);
+  if (!cert) cert = WholeDer<X509Ptr>(bytes, d2i_X509);
+  if (!cert) return nullptr;
+  EVP_PKEY* const key = CertificatePublicKey(cert.get());
+  if (certificate != nullptr) *certificate = std::move(cert);
+  return key;
 }
+
+EVP_PKEY* CertificatePublicKey(X509* cert) { return X509_get_pubkey(cert); }
