@@ -52,3 +52,13 @@ MdPtr DigestByName(const std::string& name) {
   ERR_pop_to_mark();
   return fetched;
 }
+
+CipherPtr CipherByName(const std::string& name) {
+  if (const EVP_CIPHER* known = EVP_get_cipherbyname(name.c_str())) {
+    return CipherPtr(const_cast<EVP_CIPHER*>(known));
+  }
+  ERR_set_mark();
+  CipherPtr fetched(EVP_CIPHER_fetch(nullptr, name.c_str(), nullptr));
+  ERR_pop_to_mark();
+  return fetched;
+}

@@ -36,3 +36,6 @@ extern const char kStreebog512Digest[];
 // (fetched) or an engine's (looked up by name, as fetching does not see it).
 // Null when neither knows the name.
 MdPtr DigestByName(const std::string& name);
+
+// The block cipher of that name, found the same two ways as DigestByName.
+CipherPtr CipherByName(const std::string& name);

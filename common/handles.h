@@ -35,19 +35,24 @@ inline void FreeSafeBagStack(STACK_OF(PKCS12_SAFEBAG) * stack) {
   sk_PKCS12_SAFEBAG_pop_free(stack, PKCS12_SAFEBAG_free);
 }
 
+using Asn1IntegerPtr = std::unique_ptr<ASN1_INTEGER, FreeWith<ASN1_INTEGER_free>>;
 using Asn1ObjectPtr = std::unique_ptr<ASN1_OBJECT, FreeWith<ASN1_OBJECT_free>>;
 using BioPtr = std::unique_ptr<BIO, FreeWith<BIO_free_all>>;
 using BignumPtr = std::unique_ptr<BIGNUM, FreeWith<BN_free>>;
 using BnCtxPtr = std::unique_ptr<BN_CTX, FreeWith<BN_CTX_free>>;
+using CipherCtxPtr = std::unique_ptr<EVP_CIPHER_CTX, FreeWith<EVP_CIPHER_CTX_free>>;
+using CipherPtr = std::unique_ptr<EVP_CIPHER, FreeWith<EVP_CIPHER_free>>;
 using ExtensionStackPtr = std::unique_ptr<STACK_OF(X509_EXTENSION), FreeWith<FreeExtensionStack>>;
 using LibCtxPtr = std::unique_ptr<OSSL_LIB_CTX, FreeWith<OSSL_LIB_CTX_free>>;
 using MdCtxPtr = std::unique_ptr<EVP_MD_CTX, FreeWith<EVP_MD_CTX_free>>;
 using MdPtr = std::unique_ptr<EVP_MD, FreeWith<EVP_MD_free>>;
+using OctetStringPtr = std::unique_ptr<ASN1_OCTET_STRING, FreeWith<ASN1_OCTET_STRING_free>>;
 using OpenSslTextPtr = std::unique_ptr<char, FreeWith<FreeOpenSslText>>;
 using Pbe2ParamPtr = std::unique_ptr<PBE2PARAM, FreeWith<PBE2PARAM_free>>;
 using PbeParamPtr = std::unique_ptr<PBEPARAM, FreeWith<PBEPARAM_free>>;
 using Pbkdf2ParamPtr = std::unique_ptr<PBKDF2PARAM, FreeWith<PBKDF2PARAM_free>>;
 using Pkcs12Ptr = std::unique_ptr<PKCS12, FreeWith<PKCS12_free>>;
+using Pkcs7Ptr = std::unique_ptr<PKCS7, FreeWith<PKCS7_free>>;
 using Pkcs7StackPtr = std::unique_ptr<STACK_OF(PKCS7), FreeWith<FreePkcs7Stack>>;
 using Pkcs8InfoPtr = std::unique_ptr<PKCS8_PRIV_KEY_INFO, FreeWith<PKCS8_PRIV_KEY_INFO_free>>;
 using PkeyCtxPtr = std::unique_ptr<EVP_PKEY_CTX, FreeWith<EVP_PKEY_CTX_free>>;
@@ -57,6 +62,7 @@ using SafeBagStackPtr = std::unique_ptr<STACK_OF(PKCS12_SAFEBAG), FreeWith<FreeS
 using ScryptParamsPtr = std::unique_ptr<SCRYPT_PARAMS, FreeWith<SCRYPT_PARAMS_free>>;
 using X509NamePtr = std::unique_ptr<X509_NAME, FreeWith<X509_NAME_free>>;
 using X509Ptr = std::unique_ptr<X509, FreeWith<X509_free>>;
+using X509PubkeyPtr = std::unique_ptr<X509_PUBKEY, FreeWith<X509_PUBKEY_free>>;
 using X509SigPtr = std::unique_ptr<X509_SIG, FreeWith<X509_SIG_free>>;
 using X509ReqPtr = std::unique_ptr<X509_REQ, FreeWith<X509_REQ_free>>;
 using X509StackPtr = std::unique_ptr<STACK_OF(X509), FreeWith<FreeX509Stack>>;

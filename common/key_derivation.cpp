@@ -8,11 +8,6 @@
 
 namespace {
 
-template <typename Params>
-Params* Unpack(const ASN1_ITEM* item, const ASN1_TYPE* parameter) {
-  return static_cast<Params*>(ASN1_TYPE_unpack_sequence(item, parameter));
-}
-
 // N·r·p in full, however large the file's numbers are, for the refusal to name it.
 std::string RefusedScryptCost(const SCRYPT_PARAMS& params) {
   const BignumPtr n(ASN1_INTEGER_to_BN(params.costParameter, nullptr));

@@ -9,6 +9,12 @@
 #include <cstdint>
 #include <string>
 
+// An algorithm's parameters decoded as the structure `item` describes; null when they are not.
+template <typename Params>
+Params* Unpack(const ASN1_ITEM* item, const ASN1_TYPE* parameter) {
+  return static_cast<Params*>(ASN1_TYPE_unpack_sequence(item, parameter));
+}
+
 // Real files use a few thousand rounds, a few hundred thousand at most.
 constexpr std::int64_t kMaxIterations = 10000000;
 // scrypt's work and memory grow with N·r·p; openssl writes 2^17.

@@ -99,6 +99,11 @@ done
 { printf '\6secret'; cat "$work/secret.p12"; } >"$pfx/secret-password.bin"
 { printf '\0'; cat "$work/no-mac-rc4.p12"; } >"$pfx/no-mac-rc4-unprotected.bin"
 cp "$work/rsa.key" "$pfx/not-pkcs12.pem"
+# The TC26 2020 profile (Kuznyechik and Magma bags, a key that states its public key): the
+# tests' published files, behind their password.
+tc26="$(dirname "$0")/../tests/data/tc26-2020"
+{ printf '\11pass-2020'; cat "$tc26/dev_kuzomac_key_magmaomac_cert.pfx"; } >"$pfx/tc26-2020-omac.bin"
+{ printf '\11pass-2020'; cat "$tc26/dev_magma_key_clear_cert.pfx"; } >"$pfx/tc26-2020-magma.bin"
 
 # Base64 texts, as openssl writes them (lines of 64) and on one line.
 b64=$out/base64_decode

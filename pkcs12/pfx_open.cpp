@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/key_derivation.h"
+#include "pkcs12/pfx_decrypt.h"
 
 namespace {
 
@@ -37,27 +38,26 @@ struct Opening {
   std::vector<X509Ptr> certificates;
 };
 
-// The library's text for the first error it queued, which the failure line shows. A step that
-// fails without a word is named as the library's own parse names it.
-std::string LibraryFailure() {
-  if (ERR_peek_error() == 0) ERR_raise(ERR_LIB_PKCS12, PKCS12_R_PARSE_ERROR);
-  return ERR_error_string(ERR_get_error(), nullptr);
-}
-
 // The MAC's own cost first, then the password checked against the MAC: the one derivation a
 // wrong password pays for. PKCS#12's own derivation tells no password from the empty one and
 // files are made either way, so an empty password is tried as both, one derivation each.
-std::string CheckMac(PKCS12* pkcs12, Opening& opening) {
+// PBMAC1 is checked here whatever the library can do, so that it holds on every platform.
+std::string CheckMac(PKCS12* pkcs12, const std::string& pfxData, Opening& opening) {
+  const ASN1_OCTET_STRING* mac = nullptr;
   const X509_ALGOR* algorithm = nullptr;
   const ASN1_INTEGER* count = nullptr;
-  PKCS12_get0_mac(nullptr, &algorithm, nullptr, &count, pkcs12);
+  PKCS12_get0_mac(&mac, &algorithm, nullptr, &count, pkcs12);
   std::string refused = RefusedCount(count);
   if (refused.empty()) refused = RefusedDerivation(algorithm);
   if (!refused.empty()) return refused;
-  if (PKCS12_verify_mac(pkcs12, opening.password, opening.password != nullptr ? -1 : 0) == 1) {
-    return {};
-  }
-  if (opening.password == nullptr && PKCS12_verify_mac(pkcs12, "", 0) == 1) {
+  const auto matches = [&](const char* password) {
+    if (OBJ_obj2nid(algorithm->algorithm) == NID_pbmac1) {
+      return Pbmac1Matches(pfxData, algorithm, mac, password);
+    }
+    return PKCS12_verify_mac(pkcs12, password, password != nullptr ? -1 : 0) == 1;
+  };
+  if (matches(opening.password)) return {};
+  if (opening.password == nullptr && matches("")) {
     opening.password = "";
     return {};
   }
@@ -65,28 +65,45 @@ std::string CheckMac(PKCS12* pkcs12, Opening& opening) {
   return LibraryFailure();
 }
 
-// One part decrypted. A file without a MAC, opened with an empty password, does not say which
-// of no password and the empty one it was made with: each part is tried with both, in that
-// order, and the errors of the first go when the second opens it.
-template <typename Decrypt>
-auto Decrypted(const Opening& opening, Decrypt decrypt) {
+// One part decrypted and read by `read`, which takes the plaintext. A file without a MAC,
+// opened with an empty password, does not say which of no password and the empty one it was
+// made with: each part is tried with both, in that order, each attempt's failure told by its
+// own first error. The plaintext is wiped as soon as it is read.
+template <typename Read>
+std::string Decrypted(const X509_ALGOR* algorithm, const ASN1_OCTET_STRING* data,
+                      const Opening& opening, Read read) {
+  const auto attempt = [&](const char* password) {
+    SecretString plain;
+    const std::string failure =
+        DecryptPart(algorithm, data, password, opening.library.get(), plain);
+    return failure.empty() ? read(plain.value()) : failure;
+  };
   ERR_set_mark();
-  auto* part = decrypt(opening.password);
-  if (part == nullptr && opening.eitherEmpty) part = decrypt("");
-  part != nullptr ? ERR_pop_to_mark() : ERR_clear_last_mark();
-  return part;
+  std::string failure = attempt(opening.password);
+  if (!failure.empty() && opening.eitherEmpty) {
+    ERR_pop_to_mark();
+    ERR_set_mark();
+    failure = attempt("");
+  }
+  ERR_pop_to_mark();
+  return failure;
 }
 
 std::string ReadBags(const STACK_OF(PKCS12_SAFEBAG) * bags, Opening& opening);
 
+// A key bag in the clear, read as a decrypted one is (a library that decodes a stated public key
+// keeps it in the structure, and the key is checked against it the same way).
 std::string TakeKey(const PKCS8_PRIV_KEY_INFO* info, Opening& opening) {
-  opening.key.reset(EVP_PKCS82PKEY(info));
-  return opening.key ? "" : LibraryFailure();
+  unsigned char* der = nullptr;
+  const int length = i2d_PKCS8_PRIV_KEY_INFO(info, &der);
+  if (length <= 0) return LibraryFailure();
+  const SecretString bytes(std::string(reinterpret_cast<const char*>(der), std::size_t(length)));
+  OPENSSL_clear_free(der, std::size_t(length));
+  return ReadPrivateKey(bytes.value(), opening.key);
 }
 
 // A key bag after the first key is passed over (a shrouded one is never decrypted); a shrouded
-// key's cost is checked before it is. The library wipes the decrypted key's bytes as it frees
-// them.
+// key's cost is checked before it is.
 std::string ReadBag(const PKCS12_SAFEBAG* bag, Opening& opening) {
   const int type = PKCS12_SAFEBAG_get_nid(bag);
   if (opening.key && (type == NID_keyBag || type == NID_pkcs8ShroudedKeyBag)) return {};
@@ -94,15 +111,14 @@ std::string ReadBag(const PKCS12_SAFEBAG* bag, Opening& opening) {
     case NID_keyBag:
       return TakeKey(PKCS12_SAFEBAG_get0_p8inf(bag), opening);
     case NID_pkcs8ShroudedKeyBag: {
-      const X509_SIG* shrouded = PKCS12_SAFEBAG_get0_pkcs8(bag);
       const X509_ALGOR* algorithm = nullptr;
-      X509_SIG_get0(shrouded, &algorithm, nullptr);
+      const ASN1_OCTET_STRING* data = nullptr;
+      X509_SIG_get0(PKCS12_SAFEBAG_get0_pkcs8(bag), &algorithm, &data);
       std::string refused = RefusedDerivation(algorithm);
       if (!refused.empty()) return refused;
-      const Pkcs8InfoPtr info(Decrypted(opening, [&](const char* password) {
-        return PKCS8_decrypt_ex(shrouded, password, -1, opening.library.get(), nullptr);
-      }));
-      return info ? TakeKey(info.get(), opening) : LibraryFailure();
+      return Decrypted(algorithm, data, opening, [&](const std::string& plain) {
+        return ReadPrivateKey(plain, opening.key);
+      });
     }
     case NID_certBag: {
       if (PKCS12_SAFEBAG_get_bag_nid(bag) != NID_x509Certificate) return {};
@@ -134,12 +150,15 @@ std::string ReadEncryptedSafe(const PKCS7* safe, Opening& opening) {
   const PKCS7_ENC_CONTENT* content = safe->d.encrypted->enc_data;
   std::string refused = RefusedDerivation(content->algorithm);
   if (!refused.empty()) return refused;
-  const SafeBagStackPtr bags(Decrypted(opening, [&](const char* password) {
-    return static_cast<STACK_OF(PKCS12_SAFEBAG)*>(
-        PKCS12_item_decrypt_d2i_ex(content->algorithm, ASN1_ITEM_rptr(PKCS12_SAFEBAGS), password,
-                                   -1, content->enc_data, 1, opening.library.get(), nullptr));
-  }));
-  return bags ? ReadBags(bags.get(), opening) : LibraryFailure();
+  SafeBagStackPtr bags;
+  const std::string failure =
+      Decrypted(content->algorithm, content->enc_data, opening, [&](const std::string& plain) {
+        const auto* at = reinterpret_cast<const unsigned char*>(plain.data());
+        bags.reset(reinterpret_cast<STACK_OF(PKCS12_SAFEBAG)*>(
+            ASN1_item_d2i(nullptr, &at, long(plain.size()), ASN1_ITEM_rptr(PKCS12_SAFEBAGS))));
+        return bags ? "" : LibraryFailure();
+      });
+  return failure.empty() ? ReadBags(bags.get(), opening) : failure;
 }
 
 // Every safe in order, as the library's parse reads them; safes of other types are passed over.
@@ -205,7 +224,7 @@ bool OpenPkcs12(const std::string& pfxData, const std::string& password, PkeyPtr
   if (!password.empty()) opening.password = password.c_str();
   const bool mac = PKCS12_mac_present(pkcs12.get()) == 1;
   opening.eitherEmpty = !mac && password.empty();
-  std::string failure = mac ? CheckMac(pkcs12.get(), opening) : "";
+  std::string failure = mac ? CheckMac(pkcs12.get(), pfxData, opening) : "";
   if (failure.empty()) failure = ReadSafes(pkcs12.get(), opening);
   if (!failure.empty()) {
     std::cerr << "Error parsing PFX file: " << failure << std::endl;
