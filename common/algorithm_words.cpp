@@ -2,16 +2,15 @@
 
 #include <openssl/err.h>
 
-#include <algorithm>
+#include <string>
 
 namespace {
 
-// The words are ASCII, so a wide argument names one when each of its
-// characters is the word's letter, in order.
+// The words are ASCII: widened letter by letter, a word is the wide text
+// that names it.
 bool Names(const std::wstring& typed, const char* word) {
   const std::string text(word);
-  return std::equal(typed.begin(), typed.end(), text.begin(), text.end(),
-                    [](wchar_t a, char b) { return a == static_cast<unsigned char>(b); });
+  return typed == std::wstring(text.begin(), text.end());
 }
 
 constexpr AlgorithmWord kWords[] = {
