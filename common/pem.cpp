@@ -2,6 +2,7 @@
 
 #include <openssl/pem.h>
 
+#include "common/gost_setup.h"
 #include "common/handles.h"
 #include "common/key_derivation.h"
 
@@ -31,9 +32,15 @@ int GivenPassPhrase(char* buffer, int size, int /*rwflag*/, void* passPhrase) {
 }
 
 EVP_PKEY* PemBioToPrivateKey(BIO* bio, const std::string& passPhrase) {
-  // The library only reads through the pointer it is handed back.
-  return PEM_read_bio_PrivateKey(bio, nullptr, GivenPassPhrase,
-                                 const_cast<std::string*>(&passPhrase));
+  // A second read starts again at the start (the BIOs are memory BIOs, read
+  // from their start).
+  return ReadNeedingGost([&] {
+           BIO_reset(bio);
+           // The library only reads through the pointer it is handed back.
+           return PkeyPtr(PEM_read_bio_PrivateKey(bio, nullptr, GivenPassPhrase,
+                                                  const_cast<std::string*>(&passPhrase)));
+         })
+      .release();
 }
 
 EVP_PKEY* PemToPrivateKey(const std::string& pem, const std::string& passPhrase) {
@@ -44,13 +51,31 @@ EVP_PKEY* PemToPrivateKey(const std::string& pem, const std::string& passPhrase)
 }
 
 EVP_PKEY* PemToPublicKey(const std::string& pem) {
-  const BioPtr bio = ReadOnlyMemoryBio(pem);
-  return bio ? PEM_read_bio_PUBKEY(bio.get(), nullptr, GivenPassPhrase, nullptr) : nullptr;
+  return ReadNeedingGost([&pem] {
+           const BioPtr bio = ReadOnlyMemoryBio(pem);
+           return PkeyPtr(bio ? PEM_read_bio_PUBKEY(bio.get(), nullptr, GivenPassPhrase, nullptr)
+                              : nullptr);
+         })
+      .release();
 }
 
 EVP_PKEY* KeyFileToPublicKey(const std::string& bytes) {
   EVP_PKEY* const key = PemToPublicKey(bytes);
-  return key != nullptr ? key : WholeDer<PkeyPtr>(bytes, d2i_PUBKEY).release();
+  if (key != nullptr) return key;
+  return ReadNeedingGost([&bytes] { return WholeDer<PkeyPtr>(bytes, d2i_PUBKEY); }).release();
+}
+
+EVP_PKEY* CertificatePublicKey(X509* cert) {
+  // Decoded afresh from its DER form: the certificate's own copy stays
+  // undecoded when it was read before GOST was set up.
+  return ReadNeedingGost([cert] {
+           unsigned char* der = nullptr;
+           const int length = i2d_X509_PUBKEY(X509_get_X509_PUBKEY(cert), &der);
+           const OpenSslTextPtr owner(reinterpret_cast<char*>(der));
+           const unsigned char* in = der;
+           return PkeyPtr(length > 0 ? d2i_PUBKEY(nullptr, &in, length) : nullptr);
+         })
+      .release();
 }
 
 X509* KeyFileToCertificate(const std::string& bytes) {

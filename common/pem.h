@@ -26,6 +26,8 @@ int GivenPassPhrase(char* buffer, int size, int rwflag, void* passPhrase);
 // key block, or of a DER one that is the whole file; null, without a word, for anything else (a
 // private key given by mistake included).
 EVP_PKEY* KeyFileToPublicKey(const std::string& bytes);
+// The public key of a certificate, a new handle; null when it cannot be decoded.
+EVP_PKEY* CertificatePublicKey(X509* cert);
 // A certificate in PEM, or in DER as the whole file, that the file holds instead of a public key
 // (a PEM public key block, when there is one, is what counts); null, without a word, otherwise.
 X509* KeyFileToCertificate(const std::string& bytes);

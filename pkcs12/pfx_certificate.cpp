@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "common/handles.h"
+#include "common/pem.h"
 #include "pkcs12/PFX_parser.h"
 #include "pkcs12/pfx_open.h"
 
@@ -19,7 +20,7 @@ X509* PfxToCertificate(const std::string& pfxData, const std::string& password) 
 
 std::string CertificateToPublicKeyPem(X509* cert) {
   if (cert == nullptr) return {};
-  PkeyPtr key(X509_get_pubkey(cert));
+  PkeyPtr key(CertificatePublicKey(cert));
   if (!key) {
     std::cout << "Error extracting public key: " << ERR_get_error() << std::endl;
     return {};

@@ -37,7 +37,7 @@ openssl_version="$(printf '#include <openssl/opensslv.h>\nOPENSSL_FULL_VERSION_S
 [[ $openssl_version == 3.* ]] ||
   { log "No OpenSSL 3 headers found (libssl-dev): scripts/install-deps.sh installs them."; exit 1; }
 key="$(printf '%s\n' "$gost_engine_pin" "$gost_engine_revision" "${gost_engine_definitions[*]}" \
-         "${gost_engine_cmake_linux[*]}" "${gost_engine_cflags_linux[*]}" \
+         "${gost_engine_cmake_linux[*]}" "${gost_engine_cflags_linux[*]}" "$gost_engine_linux_recipe" \
          "$(cc --version | head -n 1)" "OpenSSL $openssl_version" | sha256sum | cut -c1-16)"
 [ "$(cat "$out/.key" 2> /dev/null)" != "$key" ] || exit 0  # this build's copy is current
 

@@ -32,11 +32,13 @@ gost_engine_cmake_windows=(-DADDCARRY_U64=1 -DRELAXED_ALIGNMENT=1 -DOPENSSL_USE_
                            -DOPENSSL_ENGINES_DIR=lib/engines-3 -DCMAKE_BUILD_TYPE=Release)
 gost_engine_cmake_linux=(-DADDCARRY_U64=1 -DRELAXED_ALIGNMENT=1
                          -DOPENSSL_ENGINES_DIR=lib/engines-3 -DCMAKE_BUILD_TYPE=Release)
-# The engine's own build makes every warning an error. GCC 14 (Debian 13)
-# warns that CMAC_ACPKM_Final may write before a key buffer, for a block length
-# it cannot prove positive (it is the cipher's, 8 or 16): that warning stays a
-# warning.
-gost_engine_cflags_linux=(-Wno-error=stringop-overflow)
+# The engine's own build makes every warning an error. Its sources are
+# third-party code that a newer compiler may warn about (GCC 14 warns that
+# CMAC_ACPKM_Final may write before a key buffer, for a block length it cannot
+# prove positive): the Linux build keeps its warnings warnings, so that no new
+# compiler stops the build. (The Windows build's compiler is pinned with it.)
+gost_engine_cflags_linux=(-Wno-error)
+gost_engine_linux_recipe="warnings not errors"
 
 gost_engine_checkout="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
@@ -64,6 +66,7 @@ gost_engine_build() {
     else
       # gost_engine is the loadable module gost.so, linked to the system's libcrypto.
       cc=cc ar=ar targets=(gost_core gost_err gost_engine)
+      sed -i 's/add_compile_options(-Werror /add_compile_options(/' CMakeLists.txt || exit
       cmake -S . -B build -G Ninja -DCMAKE_C_FLAGS="${path_map[*]} ${gost_engine_cflags_linux[*]}" \
         "${gost_engine_cmake_linux[@]}" || exit
     fi

@@ -39,14 +39,14 @@ struct Inputs {
 // which turns the owner's entry into user and group bits, no bits for others nor group writing.
 unsigned OthersMayRead() { return ToolIsWindows() ? 0027u : 07177u; }
 
-// openssl's PKCS#12 file (counts of 2048 after salts: the safe's, the key's, the MAC's; 16 bytes
-// after PBKDF2's name in 3.5, else 8) with the nth count made longer, its salt made shorter.
+// openssl's PKCS#12 file (counts of 2048 after salts: the safe's, the key's, the MAC's; of 16
+// bytes in newer releases, else 8) with the nth count made longer, its salt made shorter.
 std::string WithCount(const std::string& file, int nth, const std::string& count) {
   std::string der = ReadBytes(file);
   std::size_t at = std::string::npos;  // the first search starts at npos + 1, which is 0
   while (nth-- >= 0) at = der.find(std::string("\x02\x02\x08\x00", 4), at + 1);
-  const std::size_t pbkdf2 = der.rfind("\x2A\x86\x48\x86\xF7\x0D\x01\x05\x0C", at),
-                    size = at - pbkdf2 < 40 ? der[pbkdf2 + 12] : 8, salt = size + 2 - count.size();
+  const std::size_t size = der.compare(at - 18, 2, "\x04\x10") == 0 ? 16 : 8,
+                    salt = size + 2 - count.size();
   return der.replace(at - size - 2, size + 6,
                      std::string{'\x04', static_cast<char>(salt)} + der.substr(at - size, salt) +
                          "\x02" + static_cast<char>(count.size()) + count);
@@ -106,18 +106,19 @@ TEST(GenKeys, BothKindsWriteOwnerOnlyPkcs8KeysAndEachFailureIsReported) {
   };
   WriteBytes(cwd / "rsa_private_key.pem", std::string(5000, 'x'));  // others could read it
   fs::permissions(cwd / "rsa_private_key.pem", fs::perms(0644));
-  // Configurations that switch the GOST engine on as well, then ask for a provider that does
-  // not exist (GOST keeps its own), or for FIPS algorithms alone (GOST fails, without a crash).
-  const std::string engine =
-      "openssl_conf=i\n[i]\nengines=e\n[e]\ngost=g\n[g]\n"
-      "default_algorithms=ALL\n[i]\n";
-  WriteBytes(dir / "provider.cnf", engine + "providers=p\n[p]\nnone=n\n[n]\nactivate=1\n");
-  WriteBytes(dir / "fips.cnf", engine + "alg_section=a\n[a]\nfips_mode=yes\n");
+  // Configurations that ask for a provider that does not exist (GOST is not taken away), or
+  // for FIPS algorithms alone (GOST fails, without a crash); one that loads GOST itself, as
+  // users configure the openssl program (the tests' own), which the tool then uses as it is.
+  WriteBytes(dir / "provider.cnf",
+             "openssl_conf=i\n[i]\nproviders=p\n[p]\nnone=n\n[n]\nactivate=1\n");
+  WriteBytes(dir / "fips.cnf", "openssl_conf=i\n[i]\nalg_section=a\n[a]\nfips_mode=yes\n");
   ExpectRuns({
       Row({"genkeys", "RSA", bits + "abc"}, 0, rsa(bits, here, ok), "", {cwd.path()}),
       // The system's own configuration, which names no GOST engine, takes nothing away.
       Row({"genkeys", "GOST", dir.path(), "extra"}, 0, gost(dir.path(), ok), "",
           {"", "/etc/ssl/openssl.cnf"}),
+      Row({"genkeys", "GOST", cwd.path()}, 0, gost(cwd.path(), ok), "",
+          {"", ToolIsWindows() ? "" : kOpensslConf}),
       Row({"genkeys", "GOST", dir.path()}, 1, gost(dir.path(), "Result :0\n"),
           "OpenSSL Error: error:*\nOpenSSL Error: error:*\nOpenSSL Error: error:*\n"
           "Error generating GOST key.\n",
