@@ -30,8 +30,11 @@ gost_engine_definitions=(-DBUILDING_ENGINE_AS_LIBRARY -DL_ENDIAN -DHAVE_ADDCARRY
 # else it asks pkg-config) and, for Windows, static OpenSSL libraries.
 gost_engine_cmake_windows=(-DADDCARRY_U64=1 -DRELAXED_ALIGNMENT=1 -DOPENSSL_USE_STATIC_LIBS=TRUE
                            -DOPENSSL_ENGINES_DIR=lib/engines-3 -DCMAKE_BUILD_TYPE=Release)
+# CMake 4 refuses the engine's oldest minimum version (2.8 in libprov/) unless
+# it is told which policies to take; older CMake ignores the setting.
 gost_engine_cmake_linux=(-DADDCARRY_U64=1 -DRELAXED_ALIGNMENT=1
-                         -DOPENSSL_ENGINES_DIR=lib/engines-3 -DCMAKE_BUILD_TYPE=Release)
+                         -DOPENSSL_ENGINES_DIR=lib/engines-3 -DCMAKE_BUILD_TYPE=Release
+                         -DCMAKE_POLICY_VERSION_MINIMUM=3.5)
 # The engine's own build makes every warning an error. Its sources are
 # third-party code that a newer compiler may warn about (GCC 14 warns that
 # CMAC_ACPKM_Final may write before a key buffer, for a block length it cannot

@@ -73,13 +73,16 @@ void WritePbmac1(const std::string& file, const std::string& path) {
   const X509_ALGOR* algorithm = nullptr;
   PKCS12_get0_mac(&mac, &algorithm, &salt, nullptr, pkcs12.get());
   unsigned char key[32];
-  PKCS5_PBKDF2_HMAC("pw", 2, salt->data, salt->length, 2048, EVP_sha256(), 32, key);
+  auto* saltBytes = const_cast<unsigned char*>(ASN1_STRING_get0_data(salt));
+  const int saltLength = ASN1_STRING_length(salt);
+  PKCS5_PBKDF2_HMAC("pw", 2, saltBytes, saltLength, 2048, EVP_sha256(), 32, key);
   const std::string der = ReadBytes(file);  // the content MACed: the octet string 30 bytes in
   const auto* content = reinterpret_cast<const unsigned char*>(der.data()) + 30;
-  HMAC(EVP_sha256(), key, 32, content, content[-2] << 8 | content[-1], mac->data, nullptr);
+  HMAC(EVP_sha256(), key, 32, content, content[-2] << 8 | content[-1],
+       const_cast<unsigned char*>(ASN1_STRING_get0_data(mac)), nullptr);
   const Pbe2ParamPtr params(PBE2PARAM_new());  // the same two parts: the derivation, the MAC
   X509_ALGOR_free(params->keyfunc);
-  params->keyfunc = PKCS5_pbkdf2_set(2048, salt->data, salt->length, NID_hmacWithSHA256, 32);
+  params->keyfunc = PKCS5_pbkdf2_set(2048, saltBytes, saltLength, NID_hmacWithSHA256, 32);
   X509_ALGOR_set0(params->encryption, OBJ_nid2obj(NID_hmacWithSHA256), V_ASN1_NULL, nullptr);
   X509_ALGOR_set0(const_cast<X509_ALGOR*>(algorithm), OBJ_nid2obj(NID_pbmac1), V_ASN1_SEQUENCE,
                   ASN1_item_pack(params.get(), ASN1_ITEM_rptr(PBE2PARAM), nullptr));

@@ -34,7 +34,7 @@ TEST(Entry, ShortCommandLinesGetTheUsageOrTheCommandsOwnLinesAndUnknownWordsUncn
       Row({"foo", "bar"}, 1, "Uncnown command\n"),
       Row({"Genkeys", "RSA"}, 1, "Uncnown command\n"),  // words are compared case by case
       Row({"genkeys", "RSA"}, 1, "RSA generation key\nRSA bitSize is Missing\n"),
-      Row({"sign", "GOST", "key"}, 1, "Private key file or input file is not set\n"),
+      Row({"sign", "SHA256", "key"}, 1, "Private key file or input file is not set\n"),
       Row({"verify", "SHA256", "a", "b"}, 1,
           must + "verify SHA256 rsa_public_key.pem test.txt test.sig\n"),
       Row({"CSR", "SHA256", "a", "b"}, 1, wrong + line(15) + line(14)),
