@@ -54,7 +54,7 @@ else
       "(once; cached in $deps_cache_entry)..."
   read -r _ suite _ <<<"$gost_engine_pin"
   debian_sources_init "$work" "$suite" > /dev/null
-  debian_pin_hint="The pin is at the top of scripts/gost-engine.sh; README.md (\"Moving a pinned tarball\") says how to move it."
+  debian_pin_hint="The pin is at the top of scripts/gost-engine.sh; docs/DEVELOPING.md (\"Moving a pinned tarball\") says how to move it."
   row="$(gost_engine_fetch "$work" "$staging/licenses")"
   gost_engine_build linux "$work/gost-engine" "$staging" > "$work/engine.log" 2>&1 ||
     { tail -n 40 "$work/engine.log" >&2; exit 1; }

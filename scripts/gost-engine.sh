@@ -15,7 +15,7 @@
 
 # Debian source package, the suite whose source index lists it, the upstream
 # tarball and its SHA-256. Debian 13 has no GOST engine: the source is Debian
-# 12's. To move the pin, see "Moving a pinned tarball" in README.md.
+# 12's. To move the pin, see "Moving a pinned tarball" in docs/DEVELOPING.md.
 gost_engine_pin="libengine-gost-openssl bookworm libengine-gost-openssl_3.0.1.orig.tar.gz 54e103dc4a764d4f2d91632c0d93f216a8ef8671fe2609c9e8da21f2931be462"
 gost_engine_version="${gost_engine_pin#* * libengine-gost-openssl_}"
 gost_engine_version="${gost_engine_version%%.orig.tar.*}"
