@@ -1,7 +1,17 @@
+// Engines are deprecated in OpenSSL 3 and gone in 4; a user's configuration
+// may still load the GOST engine where they exist.
+#define OPENSSL_SUPPRESS_DEPRECATED
 #include "common/gost_setup.h"
 
 #include <openssl/crypto.h>
+#include <openssl/opensslv.h>
+#if OPENSSL_VERSION_MAJOR < 4
+#include <openssl/engine.h>
+#endif
+
 #include <openssl/pem.h>
+
+#include <cstring>
 
 #include "common/handles.h"
 #include "common/report.h"
@@ -29,6 +39,20 @@ const std::string& DefaultContextFailure() {
 bool prepared = false;
 
 }  // namespace
+
+bool UseListedGostEngine() {
+#if OPENSSL_VERSION_MAJOR < 4
+  // The list is walked rather than asked by id, which would fall back on
+  // loading a module from the engines folder.
+  for (ENGINE* engine = ENGINE_get_first(); engine != nullptr; engine = ENGINE_get_next(engine)) {
+    if (std::strcmp(ENGINE_get_id(engine), "gost") != 0) continue;
+    const bool registered = ENGINE_set_default(engine, ENGINE_METHOD_ALL) == 1;
+    ENGINE_free(engine);
+    return registered;
+  }
+#endif
+  return false;
+}
 
 std::string OpenSslVersion() {
   return std::string("OpenSSL ") + OpenSSL_version(OPENSSL_VERSION_STRING);

@@ -58,6 +58,12 @@ auto ReadNeedingGost(Read read) -> decltype(read()) {
   return got;
 }
 
+// The GOST engine, when the library's list has one (a user's configuration
+// loaded it, or the program added its own), made the default for all it
+// offers, so that lookups by name find it. False when there is none (always
+// on OpenSSL 4, which has no engines).
+bool UseListedGostEngine();
+
 // What the build's way does (common/gost_way/engine.cpp or provider.cpp):
 // GOST made available in the context (null: the default one), or why it
 // cannot be, in words that name the library's version; why GOST is not

@@ -27,4 +27,12 @@ check() {  # MAKER READER: the maker's build folder makes, the reader's reads
 }
 check "$1" "$2"
 check "$2" "$1"
+# A configuration that loads the GOST engine by its module, as users configure the openssl
+# program, leaves the provider build working with GOST from that engine alone.
+export OPENSSL_CONF=$1/cspTRIL-openssl.cnf
+mkdir "$work/conf" && cd "$work/conf" && printf 'data' > doc
+"$2/cspTRIL" genkeys GOST . > /dev/null && "$2/cspTRIL" sign GOST gost_private_key.pem doc doc.sig > /dev/null &&
+  [ "$("$2/cspTRIL" verify GOST gost_public_key.pem doc doc.sig | tail -n 1)" = "Verification OK" ] &&
+  ! strace -f -e trace=openat "$2/cspTRIL" sign GOST gost_private_key.pem doc 2>&1 | grep -q gostprov ||
+  fail "$2 under a configuration that loads the GOST engine"
 echo "two ways: keys, signatures, requests and PKCS#12 files made by each read by the other"

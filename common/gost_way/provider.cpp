@@ -51,6 +51,9 @@ std::string GostWayInto(OSSL_LIB_CTX* context, OSSL_PROVIDER*& loaded) {
   std::string failure = GostWayMissing();
   const std::string module = Module();
   if (Offers(context)) {  // a user's configuration loaded the provider there
+    failure.clear();
+  } else if (UseListedGostEngine()) {  // or the engine, which then serves every context
+    failure.clear();
   } else if (!failure.empty()) {
   } else if (homed && home != context) {
     failure = "the GOST provider " + module + " serves another library context of this run";
