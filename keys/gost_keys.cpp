@@ -1,5 +1,5 @@
-// A key the engine made is looked into through the interface it implements,
-// which is deprecated, not gone, where there are engines.
+// The engine's keys are reached through the interface it implements, which
+// is deprecated, not gone.
 #define OPENSSL_SUPPRESS_DEPRECATED
 #include "keys/gost_keys.h"
 
