@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Times cspTRIL against the openssl program doing the same work with the same
-# key, the same file and the same GOST engine source (the build's OpenSSL
-# configuration loads the engine module built beside the tool's engine).
+# key, the same file and GOST from the same source (the build's OpenSSL
+# configuration gives the openssl program GOST the build's way; the rows
+# without GOST run both programs without it).
 # Prints a table of median wall times against targets, their ratio and each
 # program's peak resident memory, and for the large inputs
 # the time the digest alone needs for their bytes (openssl speed, hashing
@@ -134,7 +135,9 @@ measure() {
       first=("-n" openssl "$openssl_cmd") second=("-n" tool "$tool_cmd")
     fi
     # A bare run of the tool ends with status 1 (the usage): its time counts all the same.
+    # genkeys never replaces a key: each run gets an empty folder.
     hyperfine -N -i --style none --runs 1 --export-csv pair.csv \
+      --prepare "rm -f genkeys-out/gost_private_key.pem genkeys-out/gost_public_key.pem" \
       "${first[@]}" "${second[@]}" >/dev/null
     # Columns: command,mean,stddev,median,user,system,...
     awk -F, 'NR > 1 { print $1, $4, $5 + $6 }' pair.csv >>samples.txt
@@ -159,7 +162,11 @@ row() {
   local label=$1 bytes=$2 target=$3 count=$runs fields
   [ "$bytes" -gt $((1 << 20)) ] || count=$small_runs
   note "$label"
-  fields=$(measure "$count" "$4" "$5" "${6:-}")
+  # The tool needs no configuration; the openssl program needs it for GOST
+  # alone. Rows without GOST run both programs without it, so that neither
+  # loads a GOST module it does not use.
+  fields=$(if [[ $label != *GOST* ]]; then unset OPENSSL_CONF; fi
+           measure "$count" "$4" "$5" "${6:-}")
   # Keep the medians (wall, cpu) of each program, the two peaks, the load and the digest's rate.
   rows+=("$label|$bytes|$target|$(echo "$fields" | cut -d'|' -f1,2,5,6,9-12)")
 }
