@@ -5,6 +5,7 @@
 #include "cli/handlers.h"
 #include "common/algorithm_words.h"
 #include "common/files.h"
+#include "common/report.h"
 #include "csr/csr_builder.h"
 
 bool HandleCsr(int argc, wchar_t* argv[]) {
@@ -32,6 +33,8 @@ bool HandleCsr(int argc, wchar_t* argv[]) {
   if (const AlgorithmWord* row = FindAlgorithmWord(alghoritm)) {
     std::cout << row->csrAnnouncement << std::endl;
     sign_algoritm = row->digest;
+  } else {
+    ReportFailure("Unknown algorithm word: " + WithoutTrailingNul(WideToUtf8(alghoritm)));
   }
 
   const std::string csr = sign_algoritm.empty()

@@ -1,10 +1,11 @@
+#include <algorithm>
 #include <iostream>
-#include <stdexcept>
 #include <string>
 
 #include "cli/entry.h"
 #include "cli/handlers.h"
 #include "common/file_writer.h"
+#include "common/report.h"
 #include "keys/gost_keys.h"
 #include "keys/rsa_keys.h"
 #include "platform/platform.h"
@@ -12,24 +13,23 @@
 namespace {
 
 constexpr DWORD kMaxPath = 260;
+constexpr int kMinRsaBits = 1024, kMaxRsaBits = 16384;
 
-// The key size as the user typed it: leading blanks, an optional sign, then
-// digits up to the first other character ("1024abc" is 1024). Anything that
-// does not start that way, or does not fit an int, is told on standard error
-// and gives false: there is no sensible size to go on with, and no key is made.
+// The key size: a whole decimal number within the sizes worth generating
+// (anything smaller is broken today, anything larger takes hours). Anything
+// else is told on standard error and gives false, before any file is touched.
 bool ReadBitSize(const std::wstring& bitSizeStr, int& bitSize) {
-  const char* problem = nullptr;
-  try {
-    bitSize = std::stoi(bitSizeStr, nullptr, 10);
-    return true;
-  } catch (const std::invalid_argument&) {
-    problem = "it is not a decimal number";
-  } catch (const std::out_of_range&) {
-    problem = "it is out of range";
+  bitSize = 0;
+  bool whole = !bitSizeStr.empty();
+  for (const wchar_t digit : bitSizeStr) {
+    whole = whole && digit >= L'0' && digit <= L'9';
+    if (!whole) break;
+    bitSize = std::min(bitSize * 10 + (digit - L'0'), kMaxRsaBits + 1);  // no overflow
   }
-  std::cerr << "Invalid RSA key size: \"" << WithoutTrailingNul(WideToUtf8(bitSizeStr)) << "\" ("
-            << problem << ")" << std::endl;
-  return false;
+  return (whole && bitSize >= kMinRsaBits && bitSize <= kMaxRsaBits) ||
+         ReportFailure("Invalid RSA key size: " + WithoutTrailingNul(WideToUtf8(bitSizeStr)) +
+                       " (a whole number from " + std::to_string(kMinRsaBits) + " to " +
+                       std::to_string(kMaxRsaBits) + ")");
 }
 
 // The folder argument when there is one, else the current directory. False
@@ -57,6 +57,17 @@ bool PrintResult(bool result) {
   return result;
 }
 
+// Whether the pair may be generated here: no key is ever replaced, so a name
+// of the pair that is taken already (by a file, a link, anything) ends the
+// command, as does a folder that others may change, before a large key costs
+// its minutes.
+bool PairMayGoTo(const std::string& privateKey, const std::string& publicKey) {
+  for (const std::string* path : {&privateKey, &publicKey}) {
+    if (NameTaken(*path)) return ReportFailure("Key file exists: " + *path);
+  }
+  return FolderKeepsKeysPrivate(privateKey);
+}
+
 }  // namespace
 
 bool HandleGenKeys(int argc, wchar_t* argv[]) {
@@ -73,15 +84,14 @@ bool HandleGenKeys(int argc, wchar_t* argv[]) {
     }
     const std::wstring bitSizeStr = argv[3];
     int bitSize = 0;
-    if (!ReadBitSize(bitSizeStr, bitSize)) return false;
+    if (!ReadBitSize(bitSizeStr, bitSize)) return PrintResult(false);
     std::cout << "BitSize: " << bitSize << std::endl;
     if (!OutputFolder(argc, argv, 4, folder)) return PrintResult(false);
     const std::string RSAPrivKey = folder + kPathSeparator + "rsa_private_key.pem";
     const std::string RSAPubKey = folder + kPathSeparator + "rsa_public_key.pem";
     std::cout << "RSA private key is " << RSAPrivKey << std::endl;
     std::cout << "RSA public key is " << RSAPubKey << std::endl;
-    // Refused before a large key costs its minutes.
-    if (!FolderKeepsKeysPrivate(RSAPrivKey)) return PrintResult(false);
+    if (!PairMayGoTo(RSAPrivKey, RSAPubKey)) return PrintResult(false);
     return PrintResult(GenerateAndSaveRsaKeys(bitSize, RSAPrivKey, RSAPubKey));
   }
   if (alghoritm == L"GOST") {
@@ -92,7 +102,7 @@ bool HandleGenKeys(int argc, wchar_t* argv[]) {
     const std::string gostPubKey = folder + kPathSeparator + "gost_public_key.pem";
     std::cout << "GOST private key is " << gostPrivKey << std::endl;
     std::cout << "GOST public key is " << gostPubKey << std::endl;
-    if (!FolderKeepsKeysPrivate(gostPrivKey)) return PrintResult(false);
+    if (!PairMayGoTo(gostPrivKey, gostPubKey)) return PrintResult(false);
     return PrintResult(GenerateAndSaveGostKeys(OpenSSLPath, gostPrivKey, gostPubKey));
   }
   std::cout << "Algoritm is Missing" << std::endl;

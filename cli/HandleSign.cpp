@@ -6,6 +6,7 @@
 #include "cli/handlers.h"
 #include "common/algorithm_words.h"
 #include "common/files.h"
+#include "pkcs12/pfx_extension.h"
 #include "signing/sign_engine.h"
 
 namespace {
@@ -35,7 +36,6 @@ bool HandleSign(int argc, wchar_t* argv[]) {
   // The PKCS#12 password, or the pass phrase of an encrypted PEM key.
   const SecretString pfxPassword = PasswordArgument(argc, argv);
 
-  const std::string fileExt = TextAfterLastDot(privateKeyFile);
   std::cout << "Private key path is " << privateKeyFile << std::endl;
   const std::string OpenSSLPath = ProgramPathForOpenSsl(argv[0]);
 
@@ -51,8 +51,9 @@ bool HandleSign(int argc, wchar_t* argv[]) {
   }
   std::cout << row->signAnnouncement << std::endl;
 
-  const std::string signature = SignData(OpenSSLPath, privateKeyPEM.value(), row->digest, srcTxt,
-                                         pfxPassword.value(), fileExt);
+  const std::string signature =
+      SignData(OpenSSLPath, privateKeyPEM.value(), row->digest, srcTxt, pfxPassword.value(),
+               IsPkcs12KeyFile(privateKeyFile) ? privateKeyFile : std::string());
   if (signature.empty()) {
     std::cout << "Signature is error" << std::endl;
     return false;

@@ -63,30 +63,27 @@ bool HandleVerify(int argc, wchar_t* argv[]) {
   // Opened here, first of the three files, and read only while it is
   // verified, a piece at a time: it may be larger than memory.
   InputFile srcTxt(inFile);
-  std::string certificateKey;
   const SecretString pfxPassword = PasswordArgument(argc, argv);  // absent: the empty one
   // PKCS#12 bytes hold the private key too, if under a password; a PEM file
   // may be a private key given by mistake.
   const SecretString fileData = ReadSecretFile(publicKey);
 
   X509Ptr cert;
-  if (IsPkcs12Extension(TextAfterLastDot(publicKey))) {
+  PkeyPtr key;
+  if (IsPkcs12KeyFile(publicKey)) {
     std::cout << "PFX is used" << std::endl;
     cert.reset(PfxToCertificate(fileData.value(), pfxPassword.value()));
     if (!cert) {
       std::cout << "Can not read certificate from PFX" << std::endl;
       return false;
     }
+    key.reset(CertificatePublicKey(cert.get()));
   } else {
-    cert.reset(KeyFileToCertificate(fileData.value()));
+    key.reset(KeyFileToPublicKey(fileData.value(), &cert));
   }
-  if (cert) {
-    PrintCertificateReport(cert.get());
-    certificateKey = CertificateToPublicKeyPem(cert.get());
-  }
-  // Any other key file is handed on as it is, read in place: no copy of it is left unwiped.
-  const std::string& publicKeyPEM = cert ? certificateKey : fileData.value();
-  if (publicKeyPEM.empty()) {
+  if (cert) PrintCertificateReport(cert.get());
+  // A file that gave no key (a private key, a bundle, text) leaves nothing to check with.
+  if (!key) {
     std::cout << "Error get public key" << std::endl;
     return false;
   }
@@ -101,7 +98,7 @@ bool HandleVerify(int argc, wchar_t* argv[]) {
   std::cout << row->signAnnouncement << std::endl;
   // A record whose signature is no Base64 text fails without a look at the data.
   const bool verified =
-      signature && VerifySignature(OpenSSLPath, publicKeyPEM, row->digest, srcTxt, *signature);
+      signature && VerifySignature(OpenSSLPath, key.get(), row->digest, srcTxt, *signature);
   std::cout << (verified ? "Verification OK" : "Verification Failed") << std::endl;
   return verified;
 }

@@ -38,12 +38,6 @@ std::string OptionalArgument(int argc, wchar_t* argv[], int index) {
   return argc > index ? WithoutTrailingNul(WideToUtf8(argv[index])) : std::string();
 }
 
-std::string TextAfterLastDot(const std::string& path) {
-  const std::size_t dot = path.rfind('.');
-  if (dot == std::string::npos || dot == 0) return {};
-  return path.substr(dot + 1);
-}
-
 std::string ProgramPathForOpenSsl(const wchar_t* programPath) {
   constexpr DWORD kMaxPath = 260;
   wchar_t fullPath[kMaxPath];

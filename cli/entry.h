@@ -36,12 +36,14 @@ int PasswordArgumentIndex(int argc, const wchar_t* const argv[]);
 // The usage line of a CSR example (GOST or SHA256, no output file).
 const std::string& CsrExample(bool gost);
 
-// Everything after the last dot of a key file path, or empty when there is no
-// dot or the only one is the first character (".pfx" alone has no extension).
-// The dot may stand in a folder name, and the text then holds a separator.
-std::string TextAfterLastDot(const std::string& path);
-
 // The running program's full path (argv[0] made absolute), converted with its
 // NUL kept, as handed to OpenSSL for the provider search path. Empty when the
 // path cannot be had or does not fit the console system's 260-character limit.
 std::string ProgramPathForOpenSsl(const wchar_t* programPath);
+
+// Standard output is part of a command's result. From WatchStandardOutput on,
+// a write to it that fails is kept; StandardOutputDelivered flushes it and,
+// when something printed did not reach its reader (or it was closed at start),
+// says "Cannot write standard output: REASON" on standard error and is false.
+void WatchStandardOutput();
+bool StandardOutputDelivered();

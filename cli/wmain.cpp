@@ -100,19 +100,15 @@ int PasswordArgumentIndex(int argc, const wchar_t* const argv[]) {
 
 const std::string& CsrExample(bool gost) { return gost ? kGostCsr : kRsaCsr; }
 
-int wmain(int argc, wchar_t* argv[]) {
-  // First of all: every moment the password stays on the command line, any
-  // user of the machine can read it there.
-  const int password = PasswordArgumentIndex(argc, argv);
-  if (password != 0) HideArgumentFromOtherProcesses(password);
-  // Before the first line: a run that cannot have the library as configured
-  // does not go on half-configured.
-  if (!PrepareOpenSsl()) return 1;
+namespace {
+
+// The run once the library is ready: true when the command did what was asked.
+bool RunCommandLine(int argc, wchar_t* argv[], int password) {
   PrintBanner();
   if (argc < 3) {
     std::cout << "Command is Missing. Commands:" << std::endl;
     PrintUsage();
-    return 1;
+    return false;
   }
   const std::wstring command = argv[1];
   for (const Command& candidate : kCommands) {
@@ -122,9 +118,27 @@ int wmain(int argc, wchar_t* argv[]) {
       const bool done = RunCommand(candidate, argc, argv);
       // The handler's copies are wiped; the wide argument is the last one.
       if (password != 0) WipeWideText(argv[password]);
-      return done ? 0 : 1;
+      return done;
     }
   }
   std::cout << "Uncnown command" << std::endl;
-  return 1;
+  return false;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t* argv[]) {
+  // First of all: every moment the password stays on the command line, any
+  // user of the machine can read it there.
+  const int password = PasswordArgumentIndex(argc, argv);
+  if (password != 0) HideArgumentFromOtherProcesses(password);
+  // A run whose result can reach nobody does nothing.
+  WatchStandardOutput();
+  if (!StandardOutputDelivered()) return 1;
+  // Before the first line: a run that cannot have the library as configured
+  // does not go on half-configured.
+  if (!PrepareOpenSsl()) return 1;
+  const bool done = RunCommandLine(argc, argv, password);
+  // What it printed is part of what it did.
+  return StandardOutputDelivered() && done ? 0 : 1;
 }

@@ -59,8 +59,8 @@ WriteOutcome PreparedFile::Prepare(const std::string& path, const std::string& b
   return FlushAndClose(file) && written ? WriteOutcome::Written : WriteOutcome::FailedAfterCreating;
 }
 
-bool PreparedFile::MoveIntoPlace() {
-  if (!MoveOver(temporary_, path_)) return false;
+bool PreparedFile::MoveIntoPlace(Place place) {
+  if (!(place == Place::Replaced ? MoveOver : MoveToFreeName)(temporary_, path_)) return false;
   temporary_.clear();
   return true;
 }
@@ -73,26 +73,10 @@ WriteOutcome WriteFileWhole(const std::string& path, const std::string& bytes, A
   return file.MoveIntoPlace() ? WriteOutcome::Written : WriteOutcome::FailedAfterCreating;
 }
 
-const PreparedFile* MovePairIntoPlace(PreparedFile& first, PreparedFile& second) {
-  // The first destination's earlier file, under a second name until the
-  // second move has succeeded.
-  const std::string kept = PathBeside(first.path(), TemporaryName());
-  const bool keeping = LinkFile(first.path(), kept);
-  const bool held = keeping || KindOfPath(first.path()) != FileKind::Missing;
-  if (!first.MoveIntoPlace()) {
-    if (keeping) RemoveFile(kept);
-    return &first;
-  }
-  if (second.MoveIntoPlace()) {
-    if (keeping) RemoveFile(kept);
-    return nullptr;
-  }
-  // Best effort: an earlier first file that could not be given a second name
-  // is lost already, and the new one at least stays.
-  if (keeping) {
-    MoveOver(kept, first.path());
-  } else if (!held) {
-    RemoveFile(first.path());
-  }
+const PreparedFile* MovePairToFreeNames(PreparedFile& first, PreparedFile& second) {
+  if (!first.MoveIntoPlace(Place::FreeName)) return &first;
+  if (second.MoveIntoPlace(Place::FreeName)) return nullptr;
+  // The first name was free: what stands there now is the new file alone.
+  RemoveFile(first.path());
   return &second;
 }

@@ -13,6 +13,8 @@
 enum class Access { Ordinary, OwnerOnly };  // OwnerOnly: private keys, PKCS#12 files
 enum class Mode { Binary, Text };           // Text: lines end as the system's text files end them
 
+enum class Place { Replaced, FreeName };  // FreeName: nothing found there is ever replaced
+
 enum class WriteOutcome {
   Refused,              // the destination may not be replaced, or nothing could be created
   FolderRefused,        // key material for a folder others can change: told already
@@ -34,7 +36,7 @@ class PreparedFile {
   WriteOutcome Prepare(const std::string& path, const std::string& bytes, Access access, Mode mode);
   // The second step, after a successful first: false when the move fails,
   // which leaves the destination as it was.
-  bool MoveIntoPlace();
+  bool MoveIntoPlace(Place place = Place::Replaced);
 
   const std::string& path() const { return path_; }
 
@@ -52,8 +54,8 @@ bool FolderKeepsKeysPrivate(const std::string& path);
 WriteOutcome WriteFileWhole(const std::string& path, const std::string& bytes, Access access,
                             Mode mode);
 
-// Moves two prepared files into place, both or neither: when the second move
-// fails, the first destination gets back what it held (kept meanwhile under a
-// second name beside it), or loses the new file when it held nothing. The
-// file that could not be moved, or null once both are in place.
-const PreparedFile* MovePairIntoPlace(PreparedFile& first, PreparedFile& second);
+// Moves two prepared files to names that must be free (a key pair: no key is
+// ever replaced), both or neither: when the second move fails, the first file
+// is removed again. The file that could not be moved, or null once both are
+// in place.
+const PreparedFile* MovePairToFreeNames(PreparedFile& first, PreparedFile& second);

@@ -35,6 +35,7 @@ inline void FreeSafeBagStack(STACK_OF(PKCS12_SAFEBAG) * stack) {
   sk_PKCS12_SAFEBAG_pop_free(stack, PKCS12_SAFEBAG_free);
 }
 
+using Asn1ObjectPtr = std::unique_ptr<ASN1_OBJECT, FreeWith<ASN1_OBJECT_free>>;
 using BioPtr = std::unique_ptr<BIO, FreeWith<BIO_free_all>>;
 using BignumPtr = std::unique_ptr<BIGNUM, FreeWith<BN_free>>;
 using BnCtxPtr = std::unique_ptr<BN_CTX, FreeWith<BN_CTX_free>>;

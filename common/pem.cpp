@@ -2,8 +2,9 @@
 
 #include <openssl/pem.h>
 
+#include <utility>
+
 #include "common/gost_setup.h"
-#include "common/handles.h"
 #include "common/key_derivation.h"
 
 namespace {
@@ -59,10 +60,19 @@ EVP_PKEY* PemToPublicKey(const std::string& pem) {
       .release();
 }
 
-EVP_PKEY* KeyFileToPublicKey(const std::string& bytes) {
-  EVP_PKEY* const key = PemToPublicKey(bytes);
-  if (key != nullptr) return key;
-  return ReadNeedingGost([&bytes] { return WholeDer<PkeyPtr>(bytes, d2i_PUBKEY); }).release();
+EVP_PKEY* KeyFileToPublicKey(const std::string& bytes, X509Ptr* certificate) {
+  if (EVP_PKEY* const key = PemToPublicKey(bytes)) return key;
+  if (PkeyPtr key = ReadNeedingGost([&bytes] { return WholeDer<PkeyPtr>(bytes, d2i_PUBKEY); })) {
+    return key.release();
+  }
+  const BioPtr bio = ReadOnlyMemoryBio(bytes);
+  // A block that claims to be encrypted gets no pass phrase, as with every PEM read.
+  X509Ptr cert(bio ? PEM_read_bio_X509(bio.get(), nullptr, GivenPassPhrase, nullptr) : nullptr);
+  if (!cert) cert = WholeDer<X509Ptr>(bytes, d2i_X509);
+  if (!cert) return nullptr;
+  EVP_PKEY* const key = CertificatePublicKey(cert.get());
+  if (certificate != nullptr) *certificate = std::move(cert);
+  return key;
 }
 
 EVP_PKEY* CertificatePublicKey(X509* cert) {
@@ -76,13 +86,4 @@ EVP_PKEY* CertificatePublicKey(X509* cert) {
            return PkeyPtr(length > 0 ? d2i_PUBKEY(nullptr, &in, length) : nullptr);
          })
       .release();
-}
-
-X509* KeyFileToCertificate(const std::string& bytes) {
-  if (PkeyPtr(PemToPublicKey(bytes))) return nullptr;
-  const BioPtr bio = ReadOnlyMemoryBio(bytes);
-  // A block that claims to be encrypted gets no pass phrase, as with every PEM read.
-  X509* const cert =
-      bio ? PEM_read_bio_X509(bio.get(), nullptr, GivenPassPhrase, nullptr) : nullptr;
-  return cert != nullptr ? cert : WholeDer<X509Ptr>(bytes, d2i_X509).release();
 }

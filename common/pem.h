@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "common/handles.h"
+
 // Key handles from PEM text held in memory. Each returns a new handle that
 // the caller frees, or null without a word when the text holds no such key.
 // No read ever asks the user: the library's own prompt would wait on the
@@ -22,12 +24,11 @@ EVP_PKEY* PemBioToPrivateKey(BIO* bio, const std::string& passPhrase = {});
 // null or empty (or longer than the library's buffer).
 int GivenPassPhrase(char* buffer, int size, int rwflag, void* passPhrase);
 
-// What the key file of verify holds, when it is no PKCS#12 file. The public key of a PEM public
-// key block, or of a DER one that is the whole file; null, without a word, for anything else (a
-// private key given by mistake included).
-EVP_PKEY* KeyFileToPublicKey(const std::string& bytes);
+// The public key a key file holds (verify's, and the public key file of CSR): a public key block
+// in PEM, or one in DER that is the whole file, or the key of a certificate, in PEM or in DER as
+// the whole file (a PEM public key block, when there is one, is what counts). The certificate, when
+// it is one, goes to `certificate` if that is given. Null, without a word, for anything else (a
+// private key given by mistake included); with a certificate, when its key cannot be had.
+EVP_PKEY* KeyFileToPublicKey(const std::string& bytes, X509Ptr* certificate = nullptr);
 // The public key of a certificate, a new handle; null when it cannot be decoded.
 EVP_PKEY* CertificatePublicKey(X509* cert);
-// A certificate in PEM, or in DER as the whole file, that the file holds instead of a public key
-// (a PEM public key block, when there is one, is what counts); null, without a word, otherwise.
-X509* KeyFileToCertificate(const std::string& bytes);

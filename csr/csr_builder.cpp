@@ -1,10 +1,11 @@
 #include "csr/csr_builder.h"
 
+#include <openssl/err.h>
 #include <openssl/pem.h>
 #include <openssl/x509v3.h>
 
 #include <iostream>
-#include <sstream>
+#include <vector>
 
 #include "common/algorithm_words.h"
 #include "common/files.h"
@@ -12,6 +13,7 @@
 #include "common/pem.h"
 #include "common/report.h"
 #include "common/secret.h"
+#include "signing/key_suits.h"
 
 namespace {
 
@@ -27,24 +29,70 @@ constexpr ExtensionRequest kExtensionRequests[] = {
     {"keyUsage", "digitalSignature,keyEncipherment"},
 };
 
+// "\/" and "\\" stand for a slash and a backslash, as openssl req -subj writes them.
+bool EscapeAt(const std::string& text, std::size_t at) {
+  return text[at] == '\\' && at + 1 < text.size() && (text[at + 1] == '/' || text[at + 1] == '\\');
+}
+
+// The pieces between the slashes that are no escape's, as typed.
+std::vector<std::string> SubjectPieces(const std::string& subject) {
+  std::vector<std::string> pieces(1);
+  for (std::size_t at = 0; at < subject.size(); ++at) {
+    if (subject[at] == '/') {
+      pieces.emplace_back();
+      continue;
+    }
+    if (EscapeAt(subject, at)) pieces.back() += subject[at++];
+    pieces.back() += subject[at];
+  }
+  return pieces;
+}
+
+std::string Unescaped(const std::string& typed) {
+  std::string text;
+  for (std::size_t at = 0; at < typed.size(); ++at) text += typed[EscapeAt(typed, at) ? ++at : at];
+  return text;
+}
+
+// The field a name stands for: a short, long or dotted name the library knows
+// exactly as typed (a blank makes it another name); null otherwise.
+Asn1ObjectPtr FieldNamed(const std::string& name) {
+  if (name.find_first_of(" \t\r\n\v\f") != std::string::npos) return nullptr;
+  ERR_set_mark();  // an unknown name is the user's mistake, told in the user's terms
+  Asn1ObjectPtr field(OBJ_txt2obj(name.c_str(), 0));
+  ERR_pop_to_mark();
+  return field;
+}
+
+// Appends one NAME=VALUE piece as a name entry of its own; why not, when it cannot be.
+std::string AddPiece(X509_NAME* name, const std::string& piece) {
+  const std::size_t equals = piece.find('=');
+  if (equals == std::string::npos) return "no '='";
+  const Asn1ObjectPtr field = FieldNamed(piece.substr(0, equals));
+  if (!field) return "unknown field name";
+  const std::string value = Unescaped(piece.substr(equals + 1));
+  if (value.empty()) return "empty value";
+  // Values are UTF-8, as every argument is. Bytes that are not UTF-8 (a Linux terminal in
+  // another character set) are taken one letter each, as before.
+  const auto* const bytes = reinterpret_cast<const unsigned char*>(value.c_str());
+  ERR_set_mark();
+  const bool added =
+      X509_NAME_add_entry_by_OBJ(name, field.get(), MBSTRING_UTF8, bytes, -1, -1, 0) == 1 ||
+      X509_NAME_add_entry_by_OBJ(name, field.get(), MBSTRING_ASC, bytes, -1, -1, 0) == 1;
+  const char* const reason = ERR_reason_error_string(ERR_peek_last_error());
+  ERR_pop_to_mark();
+  return added ? "" : reason != nullptr ? reason : "refused by the library";
+}
+
 }  // namespace
 
-void ParseSubject(X509_NAME* name, const std::string& subject) {
-  std::istringstream stream(subject);
-  std::string token;
-  while (std::getline(stream, token, '/')) {
-    const std::string::size_type equals = token.find('=');
-    if (equals == std::string::npos) continue;
-    const std::string key = token.substr(0, equals);
-    const std::string value = token.substr(equals + 1);
-    // Values are UTF-8, as every argument is. Bytes that are not UTF-8 (a Linux terminal in
-    // another character set) are taken one letter each, as before. A refused entry (unknown
-    // field, bad value) is simply left out.
-    const auto* const bytes = reinterpret_cast<const unsigned char*>(value.c_str());
-    if (X509_NAME_add_entry_by_txt(name, key.c_str(), MBSTRING_UTF8, bytes, -1, -1, 0) != 1) {
-      X509_NAME_add_entry_by_txt(name, key.c_str(), MBSTRING_ASC, bytes, -1, -1, 0);
-    }
+bool ParseSubject(X509_NAME* name, const std::string& subject) {
+  for (const std::string& piece : SubjectPieces(subject)) {
+    if (piece.empty()) continue;
+    const std::string refusal = AddPiece(name, piece);
+    if (!refusal.empty()) return ReportFailure("Subject field refused: " + piece + ": " + refusal);
   }
+  return X509_NAME_entry_count(name) > 0 || ReportFailure("Subject is empty");
 }
 
 std::string GenerateCsr(const std::string& digestName, const std::string& privateKeyPath,
@@ -52,17 +100,23 @@ std::string GenerateCsr(const std::string& digestName, const std::string& privat
   OPENSSL_init_crypto(OPENSSL_INIT_ADD_ALL_CIPHERS | OPENSSL_INIT_ADD_ALL_DIGESTS, nullptr);
   OPENSSL_init_crypto(OPENSSL_INIT_LOAD_CRYPTO_STRINGS, nullptr);
 
-  const SecretString privateKeyPEM = ReadSecretFile(privateKeyPath);
-  const std::string publicKeyPEM = ReadFileToString(publicKeyPath);
-
   // Owners are declared so that scope releases the BIO first, then the
   // request, the name, the extension list, the public and the private key.
-  PkeyPtr privateKey(PemToPrivateKey(privateKeyPEM.value()));
-  if (!privateKey) return {};
-  PkeyPtr publicKey(PemToPublicKey(publicKeyPEM));
+  PkeyPtr privateKey(PemToPrivateKey(ReadSecretFile(privateKeyPath).value()));
+  if (!privateKey) {
+    ReportFailure("Failed to load private key.");  // as sign says it: no pass phrase is asked
+    return {};
+  }
+  if (!KeySuitsDigest(privateKey.get(), digestName)) return {};
+  // Read as verify reads its key file: the key the user named, or no request.
+  PkeyPtr publicKey(KeyFileToPublicKey(ReadFileToString(publicKeyPath)));
+  if (!publicKey) {
+    ReportFailure("No public key in " + publicKeyPath);
+    return {};
+  }
   // A request signed by one key and carrying another would fail its own
   // signature check wherever it is sent.
-  if (publicKey && EVP_PKEY_eq(publicKey.get(), privateKey.get()) != 1) {
+  if (EVP_PKEY_eq(publicKey.get(), privateKey.get()) != 1) {
     ReportFailure("Public key does not match private key");
     return {};
   }
@@ -70,19 +124,14 @@ std::string GenerateCsr(const std::string& digestName, const std::string& privat
   X509NamePtr name;
 
   X509ReqPtr request(X509_REQ_new());
-  if (!request || X509_REQ_set_pubkey(request.get(), privateKey.get()) != 1) {
+  if (!request || X509_REQ_set_pubkey(request.get(), publicKey.get()) != 1) {
     std::cout << "Error set public key" << std::endl;
     return {};
   }
 
   name.reset(X509_NAME_new());
-  if (!name) return {};
-  ParseSubject(name.get(), subject);
+  if (!name || !ParseSubject(name.get(), subject)) return {};
   X509_REQ_set_subject_name(request.get(), name.get());
-
-  // The public key file's key, the same as the private key's public half set
-  // above; when that file held none, the library refuses and that half stays.
-  X509_REQ_set_pubkey(request.get(), publicKey.get());
 
   extensions.reset(sk_X509_EXTENSION_new_null());
   X509V3_CTX ctx{};
@@ -97,10 +146,12 @@ std::string GenerateCsr(const std::string& digestName, const std::string& privat
     X509_REQ_add_extensions(request.get(), extensions.get());
   }
 
-  // An empty or unknown name gives no digest; the library then uses the
-  // key type's default where it has one, and signing fails where it has none.
+  // The word's digest, which the key was found to suit above.
   const MdPtr digest = DigestByName(digestName);
-  if (X509_REQ_sign(request.get(), privateKey.get(), digest.get()) <= 0) return {};
+  if (X509_REQ_sign(request.get(), privateKey.get(), digest.get()) <= 0) {
+    ReportFailure("Failed to sign the request.");
+    return {};
+  }
 
   BioPtr bio(BIO_new(BIO_s_mem()));
   if (!bio || PEM_write_bio_X509_REQ(bio.get(), request.get()) != 1) return {};

@@ -1,11 +1,12 @@
 // PfxToCertificate on arbitrary PKCS#12 bytes and passwords (see
-// SplitPfxInput), followed, as in verification, by CertificateToPublicKeyPem,
-// whose text must read back as a public key.
+// SplitPfxInput), followed, as in verification, by CertificatePublicKey, whose
+// key must render as a public key PEM that reads back as the same key.
 #include <cstdlib>
 
 #include "common/handles.h"
 #include "common/pem.h"
 #include "fuzz/fuzz_support.h"
+#include "keys/key_pair_files.h"
 #include "pkcs12/PFX_parser.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -16,8 +17,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const PfxInput input = SplitPfxInput(data, size);
   const X509Ptr cert(PfxToCertificate(input.pfx, input.password));
-  const std::string publicKeyPem = CertificateToPublicKeyPem(cert.get());
-  if (!publicKeyPem.empty() && !PkeyPtr(PemToPublicKey(publicKeyPem))) std::abort();
+  const PkeyPtr key(cert ? CertificatePublicKey(cert.get()) : nullptr);
+  if (key) {
+    const PkeyPtr again(PemToPublicKey(PublicKeyToPem(key.get())));
+    if (!again || EVP_PKEY_eq(key.get(), again.get()) != 1) std::abort();
+  }
   NoteLibraryErrors();
   return 0;
 }

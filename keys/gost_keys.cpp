@@ -5,52 +5,30 @@
 
 #include <openssl/ec.h>
 #include <openssl/err.h>
-#include <openssl/pem.h>
 
 #include <iostream>
 
 #include "common/algorithm_words.h"
-#include "common/file_writer.h"
 #include "common/gost_setup.h"
 #include "common/handles.h"
 #include "common/report.h"
-#include "common/secret.h"
+#include "keys/key_pair_files.h"
 
 namespace {
 
-// Renders a key through a memory BIO; any non-zero result of `write` is success,
-// and a failure shows the library's own reasons.
-template <typename Writer>
-std::string RenderPem(EVP_PKEY* key, Writer write) {
-  BioPtr bio(BIO_new(BIO_s_mem()));
-  if (!bio) {
+void ReportGostFile(KeyFileFailure failure, bool /*privateFile*/, const std::string& path) {
+  if (failure == KeyFileFailure::Render) {
     PrintOpenSslErrors();
-    return {};
-  }
-  if (write(bio.get(), key) == 0) {
-    PrintOpenSslErrors();
-    return {};
-  }
-  std::string pem_string = MemoryBioContents(bio.get());
-  return pem_string;
-}
-
-// Rendered first, so that a key that cannot be rendered leaves no file, and
-// made whole beside its place; nothing is moved there yet. Binary mode, so
-// the library's LF line ends reach the file unchanged.
-template <typename Renderer>
-bool PreparePem(PreparedFile& file, EVP_PKEY* key, const std::string& path, Access access,
-                Renderer render) {
-  const SecretString pem(render(key));
-  if (pem.value().empty()) return ReportFailure("Failed to convert key to PEM format.");
-  const WriteOutcome outcome = file.Prepare(path, pem.value(), access, Mode::Binary);
-  if (outcome == WriteOutcome::Refused) {
+    ReportFailure("Failed to convert key to PEM format.");
+  } else if (failure == KeyFileFailure::Refused) {
     std::cout << "Error opening file for writing: " << path.c_str() << std::endl;
-  } else if (outcome == WriteOutcome::FailedAfterCreating) {
+  } else {
     ReportFailure("Error writing to file.");
   }
-  return outcome == WriteOutcome::Written;
 }
+
+// Binary files: the library's LF line ends reach them unchanged.
+constexpr KeyPairStyle kGostFiles{Mode::Binary, ReportGostFile};
 
 // The engine reports a generation whose random numbers could not be drawn
 // (a configuration may leave the library without a random source) as a
@@ -68,17 +46,6 @@ void PrintOpenSslErrors() {
   while (const unsigned long code = ERR_get_error()) {
     std::cerr << "OpenSSL Error: " << ERR_error_string(code, nullptr) << std::endl;
   }
-}
-
-std::string GostPrivateKeyToPem(EVP_PKEY* key) {
-  // No cipher and no pass phrase: unencrypted PKCS#8.
-  return RenderPem(key, [](BIO* bio, EVP_PKEY* pkey) {
-    return PEM_write_bio_PrivateKey(bio, pkey, nullptr, nullptr, 0, nullptr, nullptr);
-  });
-}
-
-std::string GostPublicKeyToPem(EVP_PKEY* key) {
-  return RenderPem(key, [](BIO* bio, EVP_PKEY* pkey) { return PEM_write_bio_PUBKEY(bio, pkey); });
 }
 
 // NOLINTNEXTLINE(performance-unnecessary-value-param): the command hands over a copy
@@ -139,12 +106,5 @@ bool GenerateAndSaveGostKeys(std::string OpenSSLPath, const std::string& private
     return false;
   }
 
-  // Both files whole beside their places before either is moved there.
-  PreparedFile privateFile, publicFile;
-  if (!PreparePem(privateFile, key.get(), privateKeyPath, Access::OwnerOnly, GostPrivateKeyToPem) ||
-      !PreparePem(publicFile, key.get(), publicKeyPath, Access::Ordinary, GostPublicKeyToPem)) {
-    return false;
-  }
-  return MovePairIntoPlace(privateFile, publicFile) == nullptr ||
-         ReportFailure("Error writing to file.");
+  return WriteKeyPair(key.get(), privateKeyPath, publicKeyPath, kGostFiles);
 }

@@ -8,15 +8,11 @@
 
 // Sets up a library context whose provider search path is `OpenSSLPath`
 // (up to its first NUL), generates the key and writes the private-key file
-// and the public-key file, both or neither (common/file_writer.h). True only
-// when both were written in full.
+// and the public-key file, both or neither, neither over an existing file
+// (keys/key_pair_files.h). True only when both were written in full.
 bool GenerateAndSaveGostKeys(std::string OpenSSLPath, const std::string& privateKeyPath,
                              const std::string& publicKeyPath);
 
 // Empties this thread's OpenSSL error queue onto standard error, oldest
 // first, one "OpenSSL Error: " line per error.
 void PrintOpenSslErrors();
-
-// PEM texts of a borrowed key; empty when rendering fails.
-std::string GostPrivateKeyToPem(EVP_PKEY* key);
-std::string GostPublicKeyToPem(EVP_PKEY* key);

@@ -8,15 +8,11 @@
 #include <string>
 
 // Generates a key of `bits` bits and writes the private-key file and the
-// public-key file, both or neither (common/file_writer.h). True only when
-// both were written.
+// public-key file, both or neither, neither over an existing file
+// (keys/key_pair_files.h). True only when both were written.
 bool GenerateAndSaveRsaKeys(int bits, const std::string& privateKeyPath,
                             const std::string& publicKeyPath);
 
 // A new key that the caller frees with EVP_PKEY_free, or null. The size is
 // left for the library to judge.
 EVP_PKEY* GenerateRsaKey(int bits);
-
-// PEM texts of a borrowed key; empty when rendering fails.
-std::string PrivateKeyToPem(EVP_PKEY* pkey);
-std::string PublicKeyToPem(EVP_PKEY* pkey);

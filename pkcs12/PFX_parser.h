@@ -7,16 +7,15 @@
 
 #include <string>
 
-// Private key of a PKCS#12 file; fills the certificate's serial number
-// (upper-case hex). The returned key belongs to the caller; null on failure.
+// Private key of a PKCS#12 file; fills the serial number (upper-case hex) of
+// the file's certificate of that key, and leaves it as it was when there is none. The returned key
+// belongs to the caller; null on failure.
 EVP_PKEY* PfxToPrivateKey(const std::string& pfxData, const std::string& password,
                           std::string& serialnumber);
 
-// Certificate of a PKCS#12 file; the caller owns it. Null on failure.
+// Certificate of a PKCS#12 file (pkcs12/pfx_open.h says which); the caller
+// owns it. Null on failure.
 X509* PfxToCertificate(const std::string& pfxData, const std::string& password);
-
-// The certificate's public key as PEM text (SubjectPublicKeyInfo), or empty.
-std::string CertificateToPublicKeyPem(X509* cert);
 
 // Packs key, certificate and optional CA certificate (PEM files) into a
 // password-protected PKCS#12 file. True when the file was written.

@@ -2,6 +2,7 @@
 
 #include <openssl/err.h>
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
 #include <utility>
@@ -166,11 +167,19 @@ std::string ReadSafes(const PKCS12* pkcs12, Opening& opening) {
   return {};
 }
 
-// The certificate that goes with the key, as the library's parse picks it: the first whose
-// public key is the private key's. None when the file holds no key.
+// The certificate that goes with the key: the first whose public key is the private key's,
+// wherever it stands (none when no certificate is). In a file of certificates alone, the first
+// that is no authority's, else the first.
 X509Ptr CertificateOfKey(Opening& opening) {
-  for (X509Ptr& certificate : opening.certificates) {
-    if (!opening.key) break;
+  std::vector<X509Ptr>& all = opening.certificates;
+  if (!opening.key) {
+    const auto leaf = std::find_if(all.begin(), all.end(), [](const X509Ptr& certificate) {
+      return X509_check_ca(certificate.get()) == 0;
+    });
+    if (leaf != all.end()) return std::move(*leaf);
+    return all.empty() ? nullptr : std::move(all.front());
+  }
+  for (X509Ptr& certificate : all) {
     ERR_set_mark();
     const bool match = X509_check_private_key(certificate.get(), opening.key.get()) == 1;
     ERR_pop_to_mark();

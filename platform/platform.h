@@ -80,15 +80,26 @@ bool WriteAllTo(OsFile file, const std::string& bytes, bool textMode);
 // closed all the same).
 bool FlushAndClose(OsFile file);
 
-// Moves `from` over `to` in one step and makes the change durable where the
-// folder lets it be made so: the move done, the file is written.
+// Moves `from` over `to` in one step, then asks the folder to keep the new
+// name on the disk where it lets itself be asked: the move done, the file is
+// written, however that last request ends.
 bool MoveOver(const std::string& from, const std::string& to);
 
-// Gives the file (a link itself, not what it names) a second name; false when
-// there is no such file or the file system makes no such names.
-bool LinkFile(const std::string& existing, const std::string& link);
+// MoveOver for a name that must be free: never replaces anything found at
+// `to` (a file, a link, even a dangling one), however it came there, and
+// fails instead.
+bool MoveToFreeName(const std::string& from, const std::string& to);
+
+// Whether something has this name: a file, a folder, a link (even one that
+// leads nowhere).
+bool NameTaken(const std::string& path);
 
 void RemoveFile(const std::string& path);
+
+// Whether the run was started with its standard output closed. On POSIX it
+// has been opened onto /dev/null since (OpenStandardDescriptors), so that no
+// file of the tool's takes its place; nothing printed reaches anyone.
+bool StandardOutputWasClosed();
 
 // Readies OpenSSL before the first command: no configuration, engine or
 // provider from the folders compiled into the library; then the

@@ -10,7 +10,6 @@
 #include "common/pem.h"
 #include "common/report.h"
 #include "pkcs12/PFX_parser.h"
-#include "pkcs12/pfx_extension.h"
 #include "signing/default_provider.h"
 #include "signing/key_suits.h"
 
@@ -42,7 +41,7 @@ bool SignOnePass(EVP_MD_CTX* ctx, const EVP_MD* md, EVP_PKEY* key, InputFile& da
 
 std::string SignData(const std::string& OpenSSLPath, const std::string& keyData,
                      const std::string& digestName, InputFile& data, const std::string& password,
-                     const std::string& extension) {
+                     const std::string& pkcs12File) {
   OPENSSL_init_crypto(OPENSSL_INIT_ADD_ALL_CIPHERS | OPENSSL_INIT_ADD_ALL_DIGESTS, nullptr);
   if (OSSL_PROVIDER_set_default_search_path(nullptr, OpenSSLPath.c_str()) != 1) {
     ReportFailure("Failed to set OpenSSL provider search path.");
@@ -56,8 +55,9 @@ std::string SignData(const std::string& OpenSSLPath, const std::string& keyData,
 
   std::string serialnumber;
   // The password opens a PKCS#12 file, or an encrypted PEM key.
-  const PkeyPtr key(IsPkcs12Extension(extension) ? PfxToPrivateKey(keyData, password, serialnumber)
-                                                 : PemToPrivateKey(keyData, password));
+  const bool pkcs12 = !pkcs12File.empty();
+  const PkeyPtr key(pkcs12 ? PfxToPrivateKey(keyData, password, serialnumber)
+                           : PemToPrivateKey(keyData, password));
   if (!key) {
     ReportFailure("Failed to load private key.");
     return {};
@@ -79,5 +79,10 @@ std::string SignData(const std::string& OpenSSLPath, const std::string& keyData,
 
   std::string sign;
   if (!SignOnePass(ctx.get(), md.get(), key.get(), data, sign)) return {};
+  // Signed all the same: the signature is good, only the record cannot say
+  // which certificate goes with it.
+  if (pkcs12 && serialnumber.empty()) {
+    ReportFailure("No certificate of this key in " + pkcs12File + ": the record has no serial");
+  }
   return SignatureRecord(serialnumber, sign);
 }

@@ -59,6 +59,7 @@ TEST(HostileInputs, FoldersLongOrNonUtf8NamesAndUnwritableOutputsEndEachRunWithI
   WriteBytes(data, "Payment order 42\n");
   RunOpensslOrThrow({"dgst", "-sha256", "-sign", key, "-out", dir / "sig", data});
   RunTool({"CSR", "SHA256", key, pub, "/CN=x", dir / "req"});
+  RunOpensslOrThrow({"req", "-verify", "-noout", "-in", dir / "req"});
   const std::string cert = MakeCertificate(dir, key, "c"), csr = "CSR:" + ReadBytes(dir / "req");
   const std::string path = "Private key path is " + key + "\n";
   ExpectRuns({
@@ -150,13 +151,14 @@ TEST(HostileInputs, NoOutputCostsAKeyAnInputOrAnOlderFile) {
     }
   }
   EXPECT_EQ(ReadBytes(key) + ReadBytes(pub) + ReadBytes(cert) + ReadBytes(data), inputs);
-  // A disk that takes no byte more (a file size limit of 0): the older files stay whole, no
-  // success is claimed and no temporary file is left behind.
-  const std::vector<std::string> outputs = {
-      "rsa_private_key.pem", "rsa_public_key.pem", "gost_private_key.pem", "sig", "req", "out.pfx"};
+  // A disk that takes no byte more (a file size limit of 0): the older files stay whole, a new
+  // pair is not left half made, no success is claimed and no temporary file is left behind.
+  const std::vector<std::string> outputs = {"sig", "req", "out.pfx"};
+  const std::string fresh = dir / "fresh";
   for (const std::string& name : outputs) WriteBytes(dir / name, "older " + name);
-  for (const Args& args : {Args{"genkeys", "RSA", "1024", dir.path()},
-                           {"genkeys", "GOST", dir.path()},
+  fs::create_directory(fresh);
+  for (const Args& args : {Args{"genkeys", "RSA", "1024", fresh},
+                           {"genkeys", "GOST", fresh},
                            sign(dir / "sig"),
                            csr(dir / "req"),
                            pfx(dir / "out.pfx")}) {
@@ -166,7 +168,8 @@ TEST(HostileInputs, NoOutputCostsAKeyAnInputOrAnOlderFile) {
         << run.out;
   }
   for (const std::string& name : outputs) EXPECT_EQ(ReadBytes(dir / name), "older " + name);
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 11);  // none left behind
+  EXPECT_TRUE(fs::is_empty(fresh));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 9);  // none left behind
   // No key where others may swap it: a folder all may write, or theirs (Wine shows no owner).
   const uid_t nobody = getpwnam("nobody")->pw_uid;
   const std::string all = dir / "all", theirs = ToolIsWindows() ? all : dir / "theirs";
@@ -195,14 +198,19 @@ TEST(HostileInputs, NoOutputCostsAKeyAnInputOrAnOlderFile) {
            {"gost_private_key.pem", {"genkeys", "GOST", shared}},
            {"out.pfx", pfx(shared + "/out.pfx")}}) {
     const std::string planted = shared + "/" + name, loot = shared + "/loot";
-    // A link to where the planter reads: replaced by the key file, never followed.
-    WriteBytes(loot, "");
+    const bool pair = args[0] == "genkeys";
+    // A link to where the planter reads (for a key pair, one that leads nowhere yet): no key is
+    // made beside it, and a PKCS#12 file replaces it, never following it.
+    if (!pair) WriteBytes(loot, "");
     fs::create_symlink(loot, planted);
-    RunTool(args);
+    const RunResult run = RunTool(args);
     struct stat info {};
-    EXPECT_EQ(lstat(planted.c_str(), &info) + info.st_uid + info.st_mode, geteuid() + 0100600u)
-        << name;  // a regular file of the runner's, mode 0600
-    EXPECT_EQ(ReadBytes(loot), "") << name;
+    EXPECT_EQ(run.err, pair ? "Key file exists: " + planted + "\n" : "") << name;
+    // Still a link; or a regular file of the runner's, mode 0600, and the loot untouched.
+    EXPECT_EQ(lstat(planted.c_str(), &info) + info.st_uid + info.st_mode,
+              geteuid() + (pair ? 0120777u : 0100600u))
+        << name;
+    EXPECT_EQ(fs::exists(loot) ? ReadBytes(loot) : "none", pair ? "none" : "") << name;
     // A file of the planter's own, open in the planter's hands: refused, nothing goes in.
     fs::remove(planted);
     WriteBytes(planted, "");
@@ -213,8 +221,8 @@ TEST(HostileInputs, NoOutputCostsAKeyAnInputOrAnOlderFile) {
     EXPECT_EQ(read(held, &byte, 1) + close(held) + ReadBytes(planted).size(), 0u) << name;
     fs::remove(planted);
   }
-  // As a user whom permissions bind (the tests run as root): a public key file that user may not
-  // replace keeps the older pair whole; a folder it may write but not read takes a record.
+  // As a user whom permissions bind (the tests run as root): another user's key file is no more
+  // replaced than the user's own; a folder it may write but not read takes a record.
   if (std::getenv("CSPTRIL_TOOL_RUNNER") == nullptr) {
     const std::string older = shared + "/rsa_private_key.pem", out = shared + "/w",
                       k = shared + "/k";
@@ -229,7 +237,7 @@ TEST(HostileInputs, NoOutputCostsAKeyAnInputOrAnOlderFile) {
     const RunResult sign = RunTool({"sign", "SHA256", k, k, out + "/s.sig"});
     unsetenv("CSPTRIL_TOOL_RUNNER");
     EXPECT_EQ(pair.err + std::to_string(pair.exitCode) + ReadBytes(older),
-              "Failed to open file for public key: " + shared + "/rsa_public_key.pem\n1older");
+              "Key file exists: " + older + "\n1older");
     EXPECT_TRUE(Contains(sign.out + sign.err + std::to_string(sign.exitCode),
                          "Signature written to " + out + "/s.sig\n0"));
   }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
-#include <type_traits>
 
 #include "cli/entry.h"
 #include "codec/myBase64.h"
@@ -13,9 +12,7 @@
 #include "csr/csr_builder.h"
 #include "platform/platform.h"
 #include "platform/posix/arguments.h"
-#include "platform/posix/processors.h"
 #include "platform/windows/command_line.h"
-#include "signing/sign_engine.h"
 #include "tests/support/test_support.h"
 
 TEST(Entry, ShortCommandLinesGetTheUsageOrTheCommandsOwnLinesAndUnknownWordsUncnownCommand) {
@@ -72,22 +69,6 @@ TEST(WindowsCommandLine, OnlyTheArgumentAtTheIndexTurnsToXsWhereTheRuntimeSplits
     OverwriteCommandLineArgument(line.erase(end, 1).data(), end, 2);
     EXPECT_EQ(line, hidden);
   }
-}
-
-// Traps that stay shut: a secret becomes a plain (never wiped) string only where .value() is
-// written out; the engines read an open input file, never bytes a temporary could hold.
-static_assert(!std::is_convertible_v<const SecretString&, const std::string&>);
-static_assert(
-    !std::is_invocable_v<decltype(&SignData), const std::string&, const std::string&, std::string&,
-                         std::string, const std::string&, const std::string&>);
-
-TEST(Processors, ACgroupQuotaOfOneProcessorsTimeLeavesOneWhateverTheAffinityMask) {
-  std::string of4;
-  for (const char* line : {"100000 100000\n", "50000 100000", "250000 100000", "900000 100000",
-                           "max 100000\n", "", "100000 0"}) {
-    of4 += std::to_string(ProcessorsWithinQuota(line, 4));
-  }
-  EXPECT_EQ(of4, "1124444");
 }
 
 TEST(Base64, EncodesWithPaddingDecodesSkippingBlanksAndRejectsOtherBytes) {

@@ -95,7 +95,7 @@ TEST(Secrets, PasswordsLeaveTheCommandLineAndNoSecretStaysInFreedMemory) {
     wmain(static_cast<int>(argv.size()), argv.data());
     watched = nullptr;
     EXPECT_EQ(testing::internal::GetCapturedStdout(), result.out);  // the same run, the same output
-    const std::regex success(command[2] == fifo ? "Verification Failed\n"
+    const std::regex success(command[2] == fifo ? "Error get public key\n"
                                                 : "written to |Verification OK\n|PKCS12 OK1\n");
     EXPECT_TRUE(result.err.empty() && std::regex_search(result.out, success)) << result.out;
     EXPECT_EQ(blocksWithSecrets, 0) << command[0];

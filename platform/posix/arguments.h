@@ -12,3 +12,9 @@ std::wstring DecodeArgument(std::string_view bytes);
 // Keeps main's own argument vector: its bytes are what ps and
 // /proc/PID/cmdline read, so hiding an argument means overwriting them.
 void RememberProcessArguments(int argc, char* argv[]);
+
+// Opens each of standard input, output and error that the run was started
+// without onto /dev/null, before anything else: otherwise the first file the
+// tool opens would take its descriptor, and output meant for the console
+// would go into it (StandardOutputWasClosed tells of standard output).
+void OpenStandardDescriptors();

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <stdio.h>  // renameat2, RENAME_NOREPLACE
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -94,20 +95,40 @@ bool FlushAndClose(OsFile file) {
   return close(static_cast<int>(file)) == 0 && flushed;
 }
 
-bool MoveOver(const std::string& from, const std::string& to) {
-  if (rename(from.c_str(), to.c_str()) != 0) return false;
-  // The new name itself reaches the disk only with its folder. A folder the
-  // user may write but not read cannot be opened, and some file systems
-  // cannot flush one (EINVAL): the rename is all they offer.
-  const int folder = open(PathBeside(to, ".").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder < 0) return true;
-  const bool flushed = fsync(folder) == 0 || errno == EINVAL || errno == EACCES;
+namespace {
+
+// The new name reaches the disk only with its folder. A folder the user may
+// write but not read cannot be opened, and some file systems cannot flush one
+// at all: the rename is then all they offer, and it is done.
+void FlushFolderOf(const std::string& path) {
+  const int folder = open(PathBeside(path, ".").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder < 0) return;
+  fsync(folder);
   close(folder);
-  return flushed;
 }
 
-bool LinkFile(const std::string& existing, const std::string& link) {
-  return ::link(existing.c_str(), link.c_str()) == 0;
+}  // namespace
+
+bool MoveOver(const std::string& from, const std::string& to) {
+  if (rename(from.c_str(), to.c_str()) != 0) return false;
+  FlushFolderOf(to);
+  return true;
+}
+
+bool MoveToFreeName(const std::string& from, const std::string& to) {
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+    // A file system that knows no such rename: a second name, which is never
+    // given over an existing one, then the first name goes.
+    if (errno != EINVAL || link(from.c_str(), to.c_str()) != 0) return false;
+    unlink(from.c_str());
+  }
+  FlushFolderOf(to);
+  return true;
+}
+
+bool NameTaken(const std::string& path) {
+  struct stat info {};
+  return lstat(path.c_str(), &info) == 0;
 }
 
 void RemoveFile(const std::string& path) { unlink(path.c_str()); }

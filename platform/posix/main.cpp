@@ -1,5 +1,6 @@
 // POSIX entry: turns the byte arguments into wide strings and hands them to
 // the tool's wide-character entry point, as the console system would.
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -7,6 +8,10 @@
 #include "platform/posix/arguments.h"
 
 int main(int argc, char* argv[]) {
+  OpenStandardDescriptors();
+  // A reader that has gone makes a write fail (EPIPE), which the run reports,
+  // instead of ending the process without a word.
+  static_cast<void>(std::signal(SIGPIPE, SIG_IGN));  // cannot fail for this signal
   RememberProcessArguments(argc, argv);
   std::vector<std::wstring> arguments;
   arguments.reserve(static_cast<std::size_t>(argc));

@@ -1,5 +1,7 @@
+#include <fcntl.h>
 #include <sys/prctl.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -9,6 +11,7 @@ namespace {
 
 int processArgc = 0;
 char** processArgv = nullptr;
+bool outputClosedAtStart = false;
 
 }  // namespace
 
@@ -36,3 +39,14 @@ void KeepMemoryPrivate() {
   // handler that the system runs through a pipe.
   prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
 }
+
+void OpenStandardDescriptors() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // The lowest free descriptor is this one, as those below it are open.
+    open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    outputClosedAtStart = outputClosedAtStart || fd == 1;
+  }
+}
+
+bool StandardOutputWasClosed() { return outputClosedAtStart; }

@@ -237,15 +237,15 @@ bool FlushAndClose(OsFile file) {
   return CloseHandle(AsHandle(file)) != 0 && flushed;
 }
 
-bool MoveOver(const std::string& from, const std::string& to) {
+namespace {
+
+// Another program (a virus scanner, an indexer) may hold the old file open for
+// a moment: the move is tried again for up to a second. A name that is taken
+// when it must be free is never tried again.
+bool Move(const std::string& from, const std::string& to, DWORD flags) {
   const std::wstring source = WidePath(from), target = WidePath(to);
-  // Another program (a virus scanner, an indexer) may hold the old file open
-  // for a moment: the move is tried again for up to a second.
   for (int attempt = 0; attempt < 20; ++attempt) {
-    if (MoveFileExW(source.c_str(), target.c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      return true;
-    }
+    if (MoveFileExW(source.c_str(), target.c_str(), flags | MOVEFILE_WRITE_THROUGH)) return true;
     const DWORD error = GetLastError();
     if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -253,8 +253,17 @@ bool MoveOver(const std::string& from, const std::string& to) {
   return false;
 }
 
-bool LinkFile(const std::string& existing, const std::string& link) {
-  return CreateHardLinkW(WidePath(link).c_str(), WidePath(existing).c_str(), nullptr) != 0;
+}  // namespace
+
+bool MoveOver(const std::string& from, const std::string& to) {
+  return Move(from, to, MOVEFILE_REPLACE_EXISTING);
+}
+
+bool MoveToFreeName(const std::string& from, const std::string& to) { return Move(from, to, 0); }
+
+bool NameTaken(const std::string& path) {
+  // The attributes of the name itself: a link is not followed.
+  return GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 void RemoveFile(const std::string& path) { DeleteFileW(WidePath(path).c_str()); }

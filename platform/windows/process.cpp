@@ -47,3 +47,7 @@ void KeepMemoryPrivate() {
   SetErrorMode(SetErrorMode(0) | SEM_NOGPFAULTERRORBOX);
   SetUnhandledExceptionFilter(EndWithoutDump);
 }
+
+// A console program's standard output is the console's, or where it was
+// redirected; a write that fails is told when the run ends.
+bool StandardOutputWasClosed() { return false; }

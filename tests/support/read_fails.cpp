@@ -1,6 +1,8 @@
 // Preloaded into the tool (LD_PRELOAD), its file reads fail once 1 MiB has been read, as reads
-// from a failing disk do: a short count, EIO, and the stream's error flag set.
+// from a failing disk do: a short count, EIO, and the stream's error flag set. Folders cannot
+// be flushed (EIO), files can.
 #include <dlfcn.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -16,4 +18,12 @@ extern "C" std::size_t fread(void* into, std::size_t size, std::size_t count, st
   const std::size_t read = real(into, size, count, stream);
   total += read * size;
   return read;
+}
+
+extern "C" int fsync(int fd) {
+  static const auto real = reinterpret_cast<decltype(&fsync)>(dlsym(RTLD_NEXT, "fsync"));
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISDIR(info.st_mode)) return real(fd);
+  errno = EIO;
+  return -1;
 }
