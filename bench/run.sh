@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Times cspTRIL against the openssl program doing the same work with the same
-# key, the same file and the same GOST engine source (the build's OpenSSL
-# configuration loads the engine module built beside the tool's engine).
+# key, the same file and GOST from the same source (the build's OpenSSL
+# configuration gives the openssl program GOST the build's way; the rows
+# without GOST run both programs without it).
 # Prints a table of median wall times against targets, their ratio and each
 # program's peak resident memory, and for the large inputs
 # the time the digest alone needs for their bytes (openssl speed, hashing
@@ -13,7 +14,8 @@
 # Usage: bench/run.sh [BUILD_DIR]      (default: the build/ folder beside bench/)
 #   RUNS=N      timed runs per command on the large files (default 9), after
 #               one warm-up run that also brings the input into the page cache
-#   SMALL_RUNS=N the same for the 1-byte file and genkeys (default 51)
+#   SMALL_RUNS=N the same for the 10 KiB file, the bare run and genkeys
+#               (default 51)
 #   SCALE_RUNS=N timed runs per program and size of the scaling table
 #               (default 5; 3 for the 4 GiB input); SCALING=0 leaves it out
 #   OUT=D       where scaling.md and scaling.png go (default: bench/results)
@@ -58,7 +60,7 @@ shown() {
 note "inputs in $scratch"
 head -c $((1 << 30)) /dev/urandom >big.bin
 head -c $((256 << 20)) big.bin >mid.bin
-printf 'x' >one.bin
+head -c 10240 big.bin >ten.bin
 # The scaling inputs: the first bytes of big.bin, and 4 GiB that are sparse
 # but for their last byte (the kernel hands the holes over as zero pages).
 for mib in 1 16; do head -c $((mib << 20)) big.bin >"$mib.MiB.bin"; done
@@ -72,9 +74,9 @@ gost_key=keys/gost_private_key.pem gost_pub=keys/gost_public_key.pem
 
 # The raw signatures that both programs verify.
 openssl dgst -sha256 -sign "$rsa_key" -out big.rsa.sig big.bin
-openssl dgst -sha256 -sign "$rsa_key" -out one.rsa.sig one.bin
+openssl dgst -sha256 -sign "$rsa_key" -out ten.rsa.sig ten.bin
 openssl dgst -md_gost12_256 -sign "$gost_key" -out mid.gost.sig mid.bin
-openssl dgst -md_gost12_256 -sign "$gost_key" -out one.gost.sig one.bin
+openssl dgst -md_gost12_256 -sign "$gost_key" -out ten.gost.sig ten.bin
 
 # The tool must do the same work, not merely finish: its records must hold
 # signatures that openssl accepts, and it must accept openssl's.
@@ -88,9 +90,9 @@ check_tool() {  # word key pub file raw-sig openssl-digest
 }
 note "checking that both programs agree"
 check_tool SHA256 "$rsa_key" "$rsa_pub" big.bin big.rsa.sig -sha256
-check_tool SHA256 "$rsa_key" "$rsa_pub" one.bin one.rsa.sig -sha256
+check_tool SHA256 "$rsa_key" "$rsa_pub" ten.bin ten.rsa.sig -sha256
 check_tool GOST "$gost_key" "$gost_pub" mid.bin mid.gost.sig -md_gost12_256
-check_tool GOST "$gost_key" "$gost_pub" one.bin one.gost.sig -md_gost12_256
+check_tool GOST "$gost_key" "$gost_pub" ten.bin ten.gost.sig -md_gost12_256
 
 # Peak resident set size in KiB of one run.
 peak_kib() {
@@ -132,7 +134,10 @@ measure() {
     if ((round % 2)); then
       first=("-n" openssl "$openssl_cmd") second=("-n" tool "$tool_cmd")
     fi
-    hyperfine -N --style none --runs 1 --export-csv pair.csv \
+    # A bare run of the tool ends with status 1 (the usage): its time counts all the same.
+    # genkeys never replaces a key: each run gets an empty folder.
+    hyperfine -N -i --style none --runs 1 --export-csv pair.csv \
+      --prepare "rm -f genkeys-out/gost_private_key.pem genkeys-out/gost_public_key.pem" \
       "${first[@]}" "${second[@]}" >/dev/null
     # Columns: command,mean,stddev,median,user,system,...
     awk -F, 'NR > 1 { print $1, $4, $5 + $6 }' pair.csv >>samples.txt
@@ -155,9 +160,13 @@ measure() {
 rows=()
 row() {
   local label=$1 bytes=$2 target=$3 count=$runs fields
-  [ "$bytes" -gt 1 ] || count=$small_runs
+  [ "$bytes" -gt $((1 << 20)) ] || count=$small_runs
   note "$label"
-  fields=$(measure "$count" "$4" "$5" "${6:-}")
+  # The tool needs no configuration; the openssl program needs it for GOST
+  # alone. Rows without GOST run both programs without it, so that neither
+  # loads a GOST module it does not use.
+  fields=$(if [[ $label != *GOST* ]]; then unset OPENSSL_CONF; fi
+           measure "$count" "$4" "$5" "${6:-}")
   # Keep the medians (wall, cpu) of each program, the two peaks, the load and the digest's rate.
   rows+=("$label|$bytes|$target|$(echo "$fields" | cut -d'|' -f1,2,5,6,9-12)")
 }
@@ -175,18 +184,21 @@ row "sign   GOST 2012-256" $MiB256 0.95 \
 row "verify GOST 2012-256" $MiB256 0.95 \
   "$tool verify GOST $gost_pub mid.bin mid.gost.sig" \
   "openssl dgst -md_gost12_256 -verify $gost_pub -signature mid.gost.sig mid.bin" md_gost12_256
-row "sign   RSA-2048/SHA-256" 1 1.05 \
-  "$tool sign SHA256 $rsa_key one.bin out.json" \
-  "openssl dgst -sha256 -sign $rsa_key -out out.sig one.bin"
-row "verify RSA-2048/SHA-256" 1 1.05 \
-  "$tool verify SHA256 $rsa_pub one.bin one.rsa.sig" \
-  "openssl dgst -sha256 -verify $rsa_pub -signature one.rsa.sig one.bin"
-row "sign   GOST 2012-256" 1 1.05 \
-  "$tool sign GOST $gost_key one.bin out.json" \
-  "openssl dgst -md_gost12_256 -sign $gost_key -out out.sig one.bin"
-row "verify GOST 2012-256" 1 1.05 \
-  "$tool verify GOST $gost_pub one.bin one.gost.sig" \
-  "openssl dgst -md_gost12_256 -verify $gost_pub -signature one.gost.sig one.bin"
+# Start-up alone: the tool with no command (it prints its usage), the openssl
+# program printing its version.
+row "bare run (no command)" 0 1.20 "$tool" "openssl version"
+row "sign   RSA-2048/SHA-256" 10240 0.90 \
+  "$tool sign SHA256 $rsa_key ten.bin out.json" \
+  "openssl dgst -sha256 -sign $rsa_key -out out.sig ten.bin"
+row "verify RSA-2048/SHA-256" 10240 1.05 \
+  "$tool verify SHA256 $rsa_pub ten.bin ten.rsa.sig" \
+  "openssl dgst -sha256 -verify $rsa_pub -signature ten.rsa.sig ten.bin"
+row "sign   GOST 2012-256" 10240 1.05 \
+  "$tool sign GOST $gost_key ten.bin out.json" \
+  "openssl dgst -md_gost12_256 -sign $gost_key -out out.sig ten.bin"
+row "verify GOST 2012-256" 10240 1.05 \
+  "$tool verify GOST $gost_pub ten.bin ten.gost.sig" \
+  "openssl dgst -md_gost12_256 -verify $gost_pub -signature ten.gost.sig ten.bin"
 row "genkeys GOST (paramSetB)" 0 1.20 \
   "$tool genkeys GOST genkeys-out" \
   "openssl genpkey -algorithm gost2012_256 -pkeyopt paramset:B -out genkeys-out/key.pem"
@@ -194,7 +206,7 @@ row "genkeys GOST (paramSetB)" 0 1.20 \
 echo
 echo "cspTRIL $(shown "$tool") vs $(openssl version | cut -d' ' -f1-2)," \
   "OPENSSL_CONF=$(shown "$OPENSSL_CONF"); $(date -u +%FT%TZ)"
-echo "Medians of $runs runs (large files) or $small_runs (1 byte, genkeys), the programs" \
+echo "Medians of $runs runs (large files) or $small_runs (10 KiB, bare run, genkeys), the programs" \
   "taking turns, after a warm-up; s: wall time; cpu: ratio of user+system times;" \
   "RSS: peak of one run"
 echo "hash s: the digest alone for the same bytes (openssl speed -evp, $((piece >> 20)) MiB" \
@@ -206,6 +218,7 @@ printf '%s\n' "${rows[@]}" | awk -F'|' -v hash_target=$hash_target '
     if (b == 0) return "-"
     if (b >= 2^30) return sprintf("%g GiB", b / 2^30)
     if (b >= 2^20) return sprintf("%g MiB", b / 2^20)
+    if (b >= 2^10) return sprintf("%g KiB", b / 2^10)
     return b " B"
   }
   BEGIN {

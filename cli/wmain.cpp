@@ -3,7 +3,9 @@
 
 #include "cli/entry.h"
 #include "cli/handlers.h"
+#include "common/algorithm_words.h"
 #include "common/files.h"
+#include "common/gost_setup.h"
 #include "common/secret.h"
 #include "platform/platform.h"  // wmain, the entry it declares
 
@@ -13,12 +15,15 @@ struct Command {
   const wchar_t* word;
   bool (*handler)(int, wchar_t*[]);  // true when the command did what was asked
   int passwordIndex;  // where the command takes its PKCS#12 password; 0: it takes none
+  bool takesWord;     // an algorithm word follows the command word
+  bool ownContext;    // GOST, if the word asks for it, is set up in a library context of its own
 };
 
 // Compared in this order, exactly and case-sensitively.
 constexpr Command kCommands[] = {
-    {L"PFX", HandlePfx, 5},   {L"CSR", HandleCsr, 0},       {L"genkeys", HandleGenKeys, 0},
-    {L"sign", HandleSign, 6}, {L"verify", HandleVerify, 6},
+    {L"PFX", HandlePfx, 5, false, false},       {L"CSR", HandleCsr, 0, true, false},
+    {L"genkeys", HandleGenKeys, 0, true, true}, {L"sign", HandleSign, 6, true, false},
+    {L"verify", HandleVerify, 6, true, false},
 };
 
 // The one example subject; the usage lines quote it.
@@ -67,6 +72,13 @@ void PrintBanner() {
 // Whether the command did what was asked. A file it could not read whole
 // ends it wherever it stands, the reader having said why.
 bool RunCommand(const Command& command, int argc, wchar_t* argv[]) {
+  // The GOST word: GOST set up before anything else (or found installed, for
+  // a command that sets it up in a context of its own), or the run ends at
+  // once with the line that says why it cannot be.
+  if (command.takesWord && FindAlgorithmWord(argv[2]) == &GostWord() &&
+      !(command.ownContext ? GostInstalled(true) : PrepareGost(true))) {
+    return false;
+  }
   try {
     return command.handler(argc, argv);
   } catch (const FileNotReadWhole&) {

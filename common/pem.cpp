@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "common/gost_setup.h"
 #include "common/key_derivation.h"
 
 namespace {
@@ -32,9 +33,15 @@ int GivenPassPhrase(char* buffer, int size, int /*rwflag*/, void* passPhrase) {
 }
 
 EVP_PKEY* PemBioToPrivateKey(BIO* bio, const std::string& passPhrase) {
-  // The library only reads through the pointer it is handed back.
-  return PEM_read_bio_PrivateKey(bio, nullptr, GivenPassPhrase,
-                                 const_cast<std::string*>(&passPhrase));
+  // A second read starts again at the start (the BIOs are memory BIOs, read
+  // from their start).
+  return ReadNeedingGost([&] {
+           BIO_reset(bio);
+           // The library only reads through the pointer it is handed back.
+           return PkeyPtr(PEM_read_bio_PrivateKey(bio, nullptr, GivenPassPhrase,
+                                                  const_cast<std::string*>(&passPhrase)));
+         })
+      .release();
 }
 
 EVP_PKEY* PemToPrivateKey(const std::string& pem, const std::string& passPhrase) {
@@ -45,13 +52,19 @@ EVP_PKEY* PemToPrivateKey(const std::string& pem, const std::string& passPhrase)
 }
 
 EVP_PKEY* PemToPublicKey(const std::string& pem) {
-  const BioPtr bio = ReadOnlyMemoryBio(pem);
-  return bio ? PEM_read_bio_PUBKEY(bio.get(), nullptr, GivenPassPhrase, nullptr) : nullptr;
+  return ReadNeedingGost([&pem] {
+           const BioPtr bio = ReadOnlyMemoryBio(pem);
+           return PkeyPtr(bio ? PEM_read_bio_PUBKEY(bio.get(), nullptr, GivenPassPhrase, nullptr)
+                              : nullptr);
+         })
+      .release();
 }
 
 EVP_PKEY* KeyFileToPublicKey(const std::string& bytes, X509Ptr* certificate) {
   if (EVP_PKEY* const key = PemToPublicKey(bytes)) return key;
-  if (PkeyPtr key = WholeDer<PkeyPtr>(bytes, d2i_PUBKEY)) return key.release();
+  if (PkeyPtr key = ReadNeedingGost([&bytes] { return WholeDer<PkeyPtr>(bytes, d2i_PUBKEY); })) {
+    return key.release();
+  }
   const BioPtr bio = ReadOnlyMemoryBio(bytes);
   // A block that claims to be encrypted gets no pass phrase, as with every PEM read.
   X509Ptr cert(bio ? PEM_read_bio_X509(bio.get(), nullptr, GivenPassPhrase, nullptr) : nullptr);
@@ -62,4 +75,15 @@ EVP_PKEY* KeyFileToPublicKey(const std::string& bytes, X509Ptr* certificate) {
   return key;
 }
 
-EVP_PKEY* CertificatePublicKey(X509* cert) { return X509_get_pubkey(cert); }
+EVP_PKEY* CertificatePublicKey(X509* cert) {
+  // Decoded afresh from its DER form: the certificate's own copy stays
+  // undecoded when it was read before GOST was set up.
+  return ReadNeedingGost([cert] {
+           unsigned char* der = nullptr;
+           const int length = i2d_X509_PUBKEY(X509_get_X509_PUBKEY(cert), &der);
+           const OpenSslTextPtr owner(reinterpret_cast<char*>(der));
+           const unsigned char* in = der;
+           return PkeyPtr(length > 0 ? d2i_PUBKEY(nullptr, &in, length) : nullptr);
+         })
+      .release();
+}

@@ -11,6 +11,7 @@
 #include <streambuf>
 #include <string_view>
 
+#include "common/gost_setup.h"
 #include "platform/platform.h"
 
 namespace {
@@ -30,6 +31,10 @@ std::uint8_t libraryErrorCounters[1 << 12];
 
 void PrepareFuzzing() {
   PrepareOpenSsl();
+  // Up front, so that every input meets the same library: a run sets GOST up
+  // at the first key that needs it, which would make the first input unlike
+  // the rest.
+  PrepareGost(false);
   OPENSSL_init_crypto(OPENSSL_INIT_ADD_ALL_CIPHERS | OPENSSL_INIT_ADD_ALL_DIGESTS |
                           OPENSSL_INIT_LOAD_CRYPTO_STRINGS,
                       nullptr);

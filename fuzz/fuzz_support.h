@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-// Sets the library up as the program does (the GOST engine registered, and
-// a configuration named in OPENSSL_CONF read on top), turns the pass-phrase prompt for encrypted
+// Sets the library up as the program does (a configuration named in OPENSSL_CONF read, then
+// GOST set up, as a run that needs it does), turns the pass-phrase prompt for encrypted
 // PEM keys into a plain failure (nobody sits at a terminal), and swallows what the readers print on
 // std::cout and std::cerr unless CSPTRIL_FUZZ_CONSOLE is set. Call it from LLVMFuzzerInitialize.
 void PrepareFuzzing();

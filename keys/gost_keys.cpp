@@ -5,18 +5,16 @@
 
 #include <openssl/ec.h>
 #include <openssl/err.h>
-#include <openssl/obj_mac.h>
 
 #include <iostream>
 
+#include "common/algorithm_words.h"
+#include "common/gost_setup.h"
 #include "common/handles.h"
 #include "common/report.h"
 #include "keys/key_pair_files.h"
 
 namespace {
-
-// The GOST engine's parameter-set command (the numeric form of "paramset=TCB").
-constexpr int kGostParamSetCommand = EVP_PKEY_ALG_CTRL + 1;
 
 void ReportGostFile(KeyFileFailure failure, bool /*privateFile*/, const std::string& path) {
   if (failure == KeyFileFailure::Render) {
@@ -35,8 +33,9 @@ constexpr KeyPairStyle kGostFiles{Mode::Binary, ReportGostFile};
 // The engine reports a generation whose random numbers could not be drawn
 // (a configuration may leave the library without a random source) as a
 // success, with a key that has no private part; writing such a key would
-// crash inside the engine.
+// crash inside the engine. A provider's key is whole when it is made.
 bool HasPrivatePart(EVP_PKEY* key) {
+  if (EVP_PKEY_get0_provider(key) != nullptr) return true;
   const EC_KEY* ec = static_cast<const EC_KEY*>(EVP_PKEY_get0(key));
   return ec != nullptr && EC_KEY_get0_private_key(ec) != nullptr;
 }
@@ -52,10 +51,11 @@ void PrintOpenSslErrors() {
 // NOLINTNEXTLINE(performance-unnecessary-value-param): the command hands over a copy
 bool GenerateAndSaveGostKeys(std::string OpenSSLPath, const std::string& privateKeyPath,
                              const std::string& publicKeyPath) {
-  // Released in the reverse of this order: generation context, key, provider,
-  // library context.
+  // Released in the reverse of this order: generation context, key, GOST's
+  // provider, provider, library context.
   LibCtxPtr libCtx(OSSL_LIB_CTX_new());
   ProviderPtr provider;
+  ProviderPtr gost;
   PkeyPtr key;
   PkeyCtxPtr ctx;
 
@@ -73,18 +73,26 @@ bool GenerateAndSaveGostKeys(std::string OpenSSLPath, const std::string& private
     ReportFailure("Failed to load OpenSSL provider.");
     return false;
   }
+  OSSL_PROVIDER* gostProvider = nullptr;
+  if (!LoadGostInto(libCtx.get(), gostProvider)) return false;
+  gost.reset(gostProvider);
 
-  ctx.reset(EVP_PKEY_CTX_new_from_name(libCtx.get(), "gost2012_256", nullptr));
+  ctx.reset(EVP_PKEY_CTX_new_from_name(libCtx.get(), GostWord().keyType, nullptr));
   if (!ctx) {
     PrintOpenSslErrors();
     ReportFailure("Error creating context for GOST key.");
     return false;
   }
-  // Neither result is looked at: a refusal shows up at the generation steps.
+  // Not looked at: a refusal shows up at the generation steps, and a provider
+  // that makes keys without this step leaves only its errors, dropped here.
+  ERR_set_mark();
   EVP_PKEY_paramgen_init(ctx.get());
-  EVP_PKEY_CTX_ctrl(ctx.get(), NID_id_GostR3410_2012_256, EVP_PKEY_OP_PARAMGEN,
-                    kGostParamSetCommand, NID_id_tc26_gost_3410_2012_256_paramSetB, nullptr);
-  if (EVP_PKEY_keygen_init(ctx.get()) <= 0) {
+  ERR_pop_to_mark();
+  // The parameter set by its name, which the engine and the provider both
+  // take; set after the generation's own set-up, which a provider starts
+  // afresh. A key on another set than the one asked for is never made.
+  if (EVP_PKEY_keygen_init(ctx.get()) <= 0 ||
+      EVP_PKEY_CTX_ctrl_str(ctx.get(), "paramset", "TCB") <= 0) {
     PrintOpenSslErrors();
     ReportFailure("Error initializing key generation.");
     return false;

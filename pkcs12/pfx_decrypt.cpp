@@ -249,6 +249,19 @@ bool Pbmac1Matches(const std::string& pfxData, const X509_ALGOR* algorithm,
   return match;
 }
 
+bool MacDigestKnown(const X509_ALGOR* algorithm) {
+  const int nid = OBJ_obj2nid(algorithm->algorithm);
+  if (nid != NID_pbmac1) {
+    const char* name = OBJ_nid2sn(nid);
+    return name != nullptr && DigestByName(name) != nullptr;
+  }
+  ERR_set_mark();
+  const Pbe2ParamPtr pbmac1(Unpack<PBE2PARAM>(ASN1_ITEM_rptr(PBE2PARAM), algorithm->parameter));
+  const bool known = pbmac1 && HmacDigest(pbmac1->encryption) != nullptr;
+  ERR_pop_to_mark();
+  return known;
+}
+
 std::string ReadPrivateKey(const std::string& der, PkeyPtr& key) {
   SecretString first;
   std::string stated;

@@ -24,6 +24,10 @@ std::string DecryptPart(const X509_ALGOR* algorithm, const ASN1_OCTET_STRING* da
 bool Pbmac1Matches(const std::string& pfxData, const X509_ALGOR* algorithm,
                    const ASN1_OCTET_STRING* mac, const char* password);
 
+// Whether the run has the digest of the file's MAC (a PBMAC1's HMAC, or a PKCS#12 MAC's own):
+// a MAC computed without it tells nothing of the password.
+bool MacDigestKnown(const X509_ALGOR* algorithm);
+
 // The key of a PKCS#8 private key structure, version 1 or 2; a public key that a version 2
 // structure states must be the key's own. Empty, with the key, or why it cannot be read.
 std::string ReadPrivateKey(const std::string& der, PkeyPtr& key);

@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <iostream>
+#include <memory>
 #include <utility>
 #include <vector>
 
+#include "common/gost_setup.h"
 #include "common/key_derivation.h"
 #include "pkcs12/pfx_decrypt.h"
 
@@ -24,16 +26,20 @@ ProviderPtr LoadInto(OSSL_LIB_CTX* library, const char* name) {
 
 // One opening of a file. Its encrypted parts are decrypted in a library context of the
 // reader's own, with the default algorithms and the legacy ones (RC2, RC4) that older Windows
-// exports and `openssl pkcs12 -legacy` use, which nothing else in the program sees. The legacy
-// provider is looked for where the library looks by default (on Windows it is part of the
-// program); the default context's search path names the program itself. Keys and
-// certificates are made in the default context, where the signing and verification run.
+// exports and `openssl pkcs12 -legacy` use, which nothing else in the program sees, and GOST's
+// once the run has them: the engine serves that context too; the provider, which a run loads
+// into one context only, serves the default one, which then decrypts. The legacy provider is
+// looked for where the library looks by default (on Windows it is part of the program); the
+// default context's search path names the program itself. Keys and certificates are made in
+// the default context, where the signing and verification run.
 struct Opening {
   LibCtxPtr library{OSSL_LIB_CTX_new()};
   ProviderPtr defaults = LoadInto(library.get(), "default");
   ProviderPtr legacy = LoadInto(library.get(), "legacy");
+  OSSL_LIB_CTX* decrypting = GostPrepared() && !GostServesEveryContext() ? nullptr : library.get();
   const char* password = nullptr;  // as the file's derivations take it; null for none
   bool eitherEmpty = false;        // an empty password and no MAC to tell which form it takes
+  bool wrongPassword = false;      // the MAC said so: no other way of reading changes that
   PkeyPtr key;                     // the file's first private key
   std::vector<X509Ptr> certificates;
 };
@@ -61,6 +67,9 @@ std::string CheckMac(PKCS12* pkcs12, const std::string& pfxData, Opening& openin
     opening.password = "";
     return {};
   }
+  // A MAC whose digest the run does not have yet (GOST's, before GOST is set up) said nothing
+  // of the password.
+  opening.wrongPassword = MacDigestKnown(algorithm);
   ERR_raise(ERR_LIB_PKCS12, PKCS12_R_MAC_VERIFY_FAILURE);
   return LibraryFailure();
 }
@@ -74,8 +83,7 @@ std::string Decrypted(const X509_ALGOR* algorithm, const ASN1_OCTET_STRING* data
                       const Opening& opening, Read read) {
   const auto attempt = [&](const char* password) {
     SecretString plain;
-    const std::string failure =
-        DecryptPart(algorithm, data, password, opening.library.get(), plain);
+    const std::string failure = DecryptPart(algorithm, data, password, opening.decrypting, plain);
     return failure.empty() ? read(plain.value()) : failure;
   };
   ERR_set_mark();
@@ -200,6 +208,17 @@ X509Ptr CertificateOfKey(Opening& opening) {
   return nullptr;
 }
 
+// A file without a MAC is read with the password as given, under the same ceilings.
+std::string Read(PKCS12* pkcs12, const std::string& pfxData, const std::string& password,
+                 Opening& opening) {
+  if (!password.empty()) opening.password = password.c_str();
+  const bool mac = PKCS12_mac_present(pkcs12) == 1;
+  opening.eitherEmpty = !mac && password.empty();
+  std::string failure = mac ? CheckMac(pkcs12, pfxData, opening) : "";
+  if (failure.empty()) failure = ReadSafes(pkcs12, opening);
+  return failure;
+}
+
 }  // namespace
 
 bool OpenPkcs12(const std::string& pfxData, const std::string& password, PkeyPtr& key,
@@ -219,18 +238,19 @@ bool OpenPkcs12(const std::string& pfxData, const std::string& password, PkeyPtr
     std::cerr << "Error reading PFX file." << std::endl;
     return false;
   }
-  // A file without a MAC is read with the password as given, under the same ceilings.
-  Opening opening;
-  if (!password.empty()) opening.password = password.c_str();
-  const bool mac = PKCS12_mac_present(pkcs12.get()) == 1;
-  opening.eitherEmpty = !mac && password.empty();
-  std::string failure = mac ? CheckMac(pkcs12.get(), pfxData, opening) : "";
-  if (failure.empty()) failure = ReadSafes(pkcs12.get(), opening);
+  auto opening = std::make_unique<Opening>();
+  std::string failure = Read(pkcs12.get(), pfxData, password, *opening);
+  // A file of GOST's (its MAC, its encryption, its key) is read again once GOST is set up.
+  if (!failure.empty() && !opening->wrongPassword && !GostPrepared() && PrepareGost(false)) {
+    ERR_clear_error();
+    opening = std::make_unique<Opening>();
+    failure = Read(pkcs12.get(), pfxData, password, *opening);
+  }
   if (!failure.empty()) {
     std::cerr << "Error parsing PFX file: " << failure << std::endl;
     return false;
   }
-  cert = CertificateOfKey(opening);
-  key = std::move(opening.key);
+  cert = CertificateOfKey(*opening);
+  key = std::move(opening->key);
   return true;
 }

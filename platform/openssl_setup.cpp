@@ -1,39 +1,19 @@
 #include "platform/openssl_setup.h"
 
+#include <openssl/conf.h>
+#include <openssl/crypto.h>
+#include <openssl/err.h>
+#include <openssl/provider.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <memory>
 #include <string>
 
-// The engine interface is the only way to the GOST keys and signatures: it is
-// deprecated, not gone.
-#define OPENSSL_SUPPRESS_DEPRECATED
-#include <openssl/conf.h>
-#include <openssl/crypto.h>
-#include <openssl/engine.h>
-#include <openssl/err.h>
-#include <openssl/provider.h>
-
-// A C header without C++ guards.
-extern "C" {
-#include "gost-engine.h"
-}
-
 #include "platform/platform.h"
 
 namespace {
-
-// The engine is part of the program on every system: added to the library's
-// list here, it serves GOST with no engine looked up by name or loaded from a
-// folder.
-void RegisterGostEngine() {
-  ENGINE_load_gost();
-  ENGINE* engine = ENGINE_by_id("gost");
-  if (engine == nullptr) return;  // then GOST fails where it is used, in that command's words
-  ENGINE_set_default(engine, ENGINE_METHOD_ALL);
-  ENGINE_free(engine);
-}
 
 // The library's reason for the first error it queued (the one that set off
 // the rest), or an empty text.
@@ -80,7 +60,8 @@ bool PrepareOnce() {
   OPENSSL_init_crypto(OPENSSL_INIT_NO_LOAD_CONFIG | OPENSSL_INIT_LOAD_CRYPTO_STRINGS, nullptr);
   ConfineLoadableModules();
   KeepDefaultProvider();
-  RegisterGostEngine();
+  // GOST is set up later, by the first command that needs it: a
+  // configuration that loads the GOST engine or provider itself then serves.
   const bool configured = ReadUsersConfiguration();
   // The commands read the error queue for their own messages: nothing the
   // set-up queued stays there.

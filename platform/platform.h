@@ -102,11 +102,12 @@ void RemoveFile(const std::string& path);
 bool StandardOutputWasClosed();
 
 // Readies OpenSSL before the first command: no configuration, engine or
-// provider from the folders compiled into the library; the GOST engine
-// registered for all its algorithms; then the configuration that OPENSSL_CONF
-// names, if any, read on top of it (it may add, never take GOST away). False
-// when that configuration cannot be loaded, after one line on standard error
-// naming it. Done once per process; a later call gives the same answer.
+// provider from the folders compiled into the library; then the
+// configuration that OPENSSL_CONF names, if any (it may add engines or
+// providers, GOST's among them). GOST itself is set up later, only for a
+// command that needs it. False when that configuration cannot be loaded,
+// after one line on standard error naming it. Done once per process; a later
+// call gives the same answer.
 bool PrepareOpenSsl();
 
 // Overwrites the argument at this position, letter for letter with 'x', where

@@ -37,7 +37,7 @@ openssl_version="$(printf '#include <openssl/opensslv.h>\nOPENSSL_FULL_VERSION_S
 [[ $openssl_version == 3.* ]] ||
   { log "No OpenSSL 3 headers found (libssl-dev): scripts/install-deps.sh installs them."; exit 1; }
 key="$(printf '%s\n' "$gost_engine_pin" "$gost_engine_revision" "${gost_engine_definitions[*]}" \
-         "${gost_engine_cmake_linux[*]}" "${gost_engine_cflags_linux[*]}" \
+         "${gost_engine_cmake_linux[*]}" "${gost_engine_cflags_linux[*]}" "$gost_engine_linux_recipe" \
          "$(cc --version | head -n 1)" "OpenSSL $openssl_version" | sha256sum | cut -c1-16)"
 [ "$(cat "$out/.key" 2> /dev/null)" != "$key" ] || exit 0  # this build's copy is current
 
@@ -54,7 +54,7 @@ else
       "(once; cached in $deps_cache_entry)..."
   read -r _ suite _ <<<"$gost_engine_pin"
   debian_sources_init "$work" "$suite" > /dev/null
-  debian_pin_hint="The pin is at the top of scripts/gost-engine.sh; README.md (\"Moving a pinned tarball\") says how to move it."
+  debian_pin_hint="The pin is at the top of scripts/gost-engine.sh; docs/DEVELOPING.md (\"Moving a pinned tarball\") says how to move it."
   row="$(gost_engine_fetch "$work" "$staging/licenses")"
   gost_engine_build linux "$work/gost-engine" "$staging" > "$work/engine.log" 2>&1 ||
     { tail -n 40 "$work/engine.log" >&2; exit 1; }

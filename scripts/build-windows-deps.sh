@@ -37,7 +37,7 @@ source "$here/deps-cache.sh"
 # index lists it, the upstream tarball and its SHA-256. OpenSSL is the 3.5
 # long-term-support line, which Debian 13 carries; the GOST engine's pin is
 # the Linux build's too (scripts/gost-engine.sh). To move a pin, see "Moving a
-# pinned tarball" in README.md.
+# pinned tarball" in docs/DEVELOPING.md.
 pins=(
   "openssl trixie openssl_3.5.7.orig.tar.gz a8c0d28a529ca480f9f36cf5792e2cd21984552a3c8e4aa11a24aa31aeac98e8"
   "$gost_engine_pin"
@@ -72,7 +72,7 @@ log "Reading Debian's source indices..."
 suites=()
 for pin in "${pins[@]}"; do read -r _ suite _ _ <<<"$pin"; suites+=("$suite"); done
 debian_sources_init "$work" "${suites[@]}"
-debian_pin_hint="The pins are at the top of scripts/build-windows-deps.sh and scripts/gost-engine.sh; README.md (\"Moving a pinned tarball\") says how to move one."
+debian_pin_hint="The pins are at the top of scripts/build-windows-deps.sh and scripts/gost-engine.sh; docs/DEVELOPING.md (\"Moving a pinned tarball\") says how to move one."
 for pin in "${pins[@]}"; do
   read -r package suite tarball sha256 <<<"$pin"
   [ -n "$(debian_source_version "$package" "$tarball" "$sha256")" ] || fail \

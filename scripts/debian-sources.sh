@@ -91,13 +91,16 @@ debian_fetch_tarball() {
      apt-get "${debian_apt[@]}" -qq source --download-only --tar-only "$1=$2" >&2)
 }
 
-# A binary package downloaded into the current folder: through the machine's
-# own package lists, or else through binary entries beside the other suites'
-# source entries (read once, when first needed: on a release that lacks the
-# package, as Debian 13 lacks the GOST engine).
+# A binary package built from the source at VERSION (VERSION itself, or a
+# rebuild of it: VERSION+bN) downloaded into the current folder: through the
+# machine's own package lists, or else through binary entries beside the other
+# suites' source entries (read once, when first needed: on a release that
+# lacks the package or has another version of it, as Debian 13 lacks the GOST
+# engine and testing has a newer one).
+#   debian_download_binary PACKAGE VERSION
 debian_download_binary() {
   local entry
-  apt-get -qq download "$1" 2> /dev/null && return
+  debian_download_built "$1" "$2" 2> /dev/null && return
   if [ -z "${debian_binaries_read:-}" ]; then
     for entry in "$debian_sources_folder"/apt/sources.list.d/*; do
       case $entry in */machine.*|*-binary.*) continue ;; esac
@@ -106,7 +109,16 @@ debian_download_binary() {
     apt-get "${debian_apt[@]}" -qq update >&2 || return
     debian_binaries_read=1
   fi
-  apt-get "${debian_apt[@]}" -qq download "$1" >&2
+  debian_download_built "$1" "$2" "${debian_apt[@]}" >&2
+}
+
+debian_download_built() {
+  local package=$1 version=$2 built
+  shift 2
+  built="$(apt-cache "$@" madison "$package" | awk -F'|' -v v="$version" '
+    { gsub(/ /, "", $2) } $2 == v || index($2, v "+b") == 1 { print $2; exit }')"
+  [ -n "$built" ] || { printf 'No binary of %s %s in the package lists.\n' "$package" "$version"; return 1; }
+  apt-get "$@" -qq download "$package=$built"
 }
 
 # From the source's packaging tarball, or, where the archive lacks that, from
@@ -119,7 +131,7 @@ debian_copyright() {
     return
   fi
   binary="$(debian_showsrc "$package" "$version" | sed -nE 's/^Binary: ([^ ,]+).*/\1/p')"
-  [ -n "$binary" ] && (cd "$src" && debian_download_binary "$binary") || {
+  [ -n "$binary" ] && (cd "$src" && debian_download_binary "$binary" "$version") || {
     printf 'No Debian copyright file found for %s %s.\n' "$package" "$version" >&2; return 1; }
   deb="$(ls "$src/${binary}"_*.deb)"
   origin="$(dpkg-deb -f "$deb" Source)"

@@ -8,7 +8,7 @@ set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 here="$(dirname "$0")"
 
-bash "$here/install-deps.sh"
+bash "$here/install-deps.sh" tests
 bash "$here/install-windows-deps.sh"
 bash "$here/apt-install-missing.sh" lintian python3 zip git openssl
 

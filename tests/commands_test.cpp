@@ -8,6 +8,7 @@
 #include <regex>
 
 #include "common/algorithm_words.h"
+#include "common/gost_setup.h"
 #include "common/handles.h"
 #include "platform/platform.h"
 #include "tests/support/test_support.h"
@@ -41,14 +42,14 @@ struct Inputs {
 // which turns the owner's entry into user and group bits, no bits for others nor group writing.
 unsigned OthersMayRead() { return ToolIsWindows() ? 0027u : 07177u; }
 
-// openssl's PKCS#12 file (counts of 2048 after salts: the safe's, the key's, the MAC's; 16 bytes
-// after PBKDF2's name in 3.5, else 8) with the nth count made longer, its salt made shorter.
+// openssl's PKCS#12 file (counts of 2048 after salts: the safe's, the key's, the MAC's; of 16
+// bytes in newer releases, else 8) with the nth count made longer, its salt made shorter.
 std::string WithCount(const std::string& file, int nth, const std::string& count) {
   std::string der = ReadBytes(file);
   std::size_t at = std::string::npos;  // the first search starts at npos + 1, which is 0
   while (nth-- >= 0) at = der.find(std::string("\x02\x02\x08\x00", 4), at + 1);
-  const std::size_t pbkdf2 = der.rfind("\x2A\x86\x48\x86\xF7\x0D\x01\x05\x0C", at),
-                    size = at - pbkdf2 < 40 ? der[pbkdf2 + 12] : 8, salt = size + 2 - count.size();
+  const std::size_t size = der.compare(at - 18, 2, "\x04\x10") == 0 ? 16 : 8,
+                    salt = size + 2 - count.size();
   return der.replace(at - size - 2, size + 6,
                      std::string{'\x04', static_cast<char>(salt)} + der.substr(at - size, salt) +
                          "\x02" + static_cast<char>(count.size()) + count);
@@ -75,13 +76,16 @@ void WritePbmac1(const std::string& file, const std::string& path) {
   const X509_ALGOR* algorithm = nullptr;
   PKCS12_get0_mac(&mac, &algorithm, &salt, nullptr, pkcs12.get());
   unsigned char key[32];
-  PKCS5_PBKDF2_HMAC("pw", 2, salt->data, salt->length, 2048, EVP_sha256(), 32, key);
+  auto* saltBytes = const_cast<unsigned char*>(ASN1_STRING_get0_data(salt));
+  const int saltLength = ASN1_STRING_length(salt);
+  PKCS5_PBKDF2_HMAC("pw", 2, saltBytes, saltLength, 2048, EVP_sha256(), 32, key);
   const std::string der = ReadBytes(file);  // the content MACed: the octet string 30 bytes in
   const auto* content = reinterpret_cast<const unsigned char*>(der.data()) + 30;
-  HMAC(EVP_sha256(), key, 32, content, content[-2] << 8 | content[-1], mac->data, nullptr);
+  HMAC(EVP_sha256(), key, 32, content, content[-2] << 8 | content[-1],
+       const_cast<unsigned char*>(ASN1_STRING_get0_data(mac)), nullptr);
   const Pbe2ParamPtr params(PBE2PARAM_new());  // the same two parts: the derivation, the MAC
   X509_ALGOR_free(params->keyfunc);
-  params->keyfunc = PKCS5_pbkdf2_set(2048, salt->data, salt->length, NID_hmacWithSHA256, 32);
+  params->keyfunc = PKCS5_pbkdf2_set(2048, saltBytes, saltLength, NID_hmacWithSHA256, 32);
   X509_ALGOR_set0(params->encryption, OBJ_nid2obj(NID_hmacWithSHA256), V_ASN1_NULL, nullptr);
   X509_ALGOR_set0(const_cast<X509_ALGOR*>(algorithm), OBJ_nid2obj(NID_pbmac1), V_ASN1_SEQUENCE,
                   ASN1_item_pack(params.get(), ASN1_ITEM_rptr(PBE2PARAM), nullptr));
@@ -113,6 +117,7 @@ void WriteTampered(const std::string& file, const std::string& path, long at,
   const auto* start = reinterpret_cast<const unsigned char*>(der.data());
   const Pkcs12Ptr pkcs12(d2i_PKCS12(nullptr, &start, static_cast<long>(der.size())));
   PrepareOpenSsl();
+  PrepareGost(false);
   PKCS12_set_mac(pkcs12.get(), "pass-2020", -1, nullptr, 0, 2048,
                  DigestByName(kStreebog512Digest).get());
   i2d_PKCS12_bio(BioPtr(BIO_new_file(path.c_str(), "wb")).get(), pkcs12.get());
@@ -138,13 +143,12 @@ TEST(GenKeys, BothKindsWriteOwnerOnlyPkcs8KeysAndEachFailureIsReported) {
   };
   const std::string older = std::string(5000, 'x');  // a key of earlier
   WriteBytes(cwd / "rsa_private_key.pem", older);
-  // Configurations that switch the GOST engine on as well, then ask for a provider that does
-  // not exist (GOST keeps its own), or for FIPS algorithms alone (GOST fails, without a crash).
-  const std::string engine =
-      "openssl_conf=i\n[i]\nengines=e\n[e]\ngost=g\n[g]\n"
-      "default_algorithms=ALL\n[i]\n";
-  WriteBytes(dir / "provider.cnf", engine + "providers=p\n[p]\nnone=n\n[n]\nactivate=1\n");
-  WriteBytes(dir / "fips.cnf", engine + "alg_section=a\n[a]\nfips_mode=yes\n");
+  // Configurations that ask for a provider that does not exist (GOST is not taken away), or
+  // for FIPS algorithms alone (GOST fails, without a crash); one that loads GOST itself, as
+  // users configure the openssl program (the tests' own), which the tool then uses as it is.
+  WriteBytes(dir / "provider.cnf",
+             "openssl_conf=i\n[i]\nproviders=p\n[p]\nnone=n\n[n]\nactivate=1\n");
+  WriteBytes(dir / "fips.cnf", "openssl_conf=i\n[i]\nalg_section=a\n[a]\nfips_mode=yes\n");
   // Folders that cannot be flushed after a rename (a preload that sanitizers and Wine miss).
   const bool native = !CSPTRIL_SANITIZED && std::getenv("CSPTRIL_TOOL_RUNNER") == nullptr;
   const std::string noFlush = native ? "export LD_PRELOAD=" CSPTRIL_READ_FAILS : "";
@@ -155,6 +159,8 @@ TEST(GenKeys, BothKindsWriteOwnerOnlyPkcs8KeysAndEachFailureIsReported) {
       // The system's own configuration, which names no GOST engine, takes nothing away.
       Row({"genkeys", "GOST", dir.path(), "extra"}, 0, gost(dir.path(), ok), "",
           {"", "/etc/ssl/openssl.cnf", "", noFlush}),
+      Row({"genkeys", "GOST", cwd.path()}, 0, gost(cwd.path(), ok), "",
+          {"", ToolIsWindows() ? "" : kOpensslConf}),
       Row({"genkeys", "GOST", dir.path()}, 1, gost(dir.path(), "Result :0\n"),
           "Key file exists: " + dir.path() + kSeparator + "gost_private_key.pem\n"),
       Row({"genkeys", "GOST", no}, 1, gost(no, "Result :0\n"),

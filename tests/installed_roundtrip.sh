@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# installed_roundtrip.sh BUILD_DIR|- install|deb|system: GOST round trip of the installed program
+# installed_roundtrip.sh BUILD_DIR|- install|deb|system [engine|provider]: GOST round trip of
+# the installed program; the provider way's package depends on the system's GOST provider
 set -euo pipefail
 [ -z "${CSPTRIL_TOOL:-}" ] || { echo "skipped: not the program under test"; exit 77; }
 work=$(mktemp -d) stage= && trap 'rm -rf "$work"' EXIT
@@ -8,7 +9,9 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 if [ "$2" = deb ]; then
   (cd "$work" && cpack -G DEB --config "$(cd "$1" && pwd)/CPackConfig.cmake" -B pkg >/dev/null)
   depends=$(dpkg-deb -f "$work"/pkg/*.deb Depends)
-  [[ $depends == *"libssl3 "*"| libssl3t64"* && $depends != *gost* ]] || fail "Depends: $depends"
+  way=engine && [[ $depends != *"libengine-gost-openssl (>= 3.0.3)"* ]] || way=provider
+  [[ $depends == *libssl* && ($way == provider || $depends != *gost*) && $way == "${3:-engine}" ]] ||
+    fail "Depends: $depends"
   dpkg-deb -x "$work"/pkg/*.deb "$work/stage" && stage=$work/stage
 elif [ "$2" = install ]; then
   cmake --install "$1" --prefix "$work/stage/usr" >/dev/null && stage=$work/stage

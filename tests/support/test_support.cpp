@@ -78,6 +78,7 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
 }  // namespace
 
 const std::string kSeparator = ToolIsWindows() ? "\\" : "/";
+const std::string kOpensslConf = CSPTRIL_OPENSSL_CONF;
 
 RunResult RunTool(const std::vector<std::string>& args, const RunOptions& options) {
   const RunResult result = RunProgram(Join({Environment("CSPTRIL_TOOL", CSPTRIL_BIN)}, args),
@@ -98,7 +99,7 @@ std::string FromTextMode(const std::string& bytes) {
 }
 
 RunResult RunOpenssl(const std::vector<std::string>& args, const std::string& input) {
-  return RunProgram(Join({"openssl"}, args), {"", CSPTRIL_OPENSSL_CONF, input});
+  return RunProgram(Join({"openssl"}, args), {"", kOpensslConf, input});
 }
 
 std::string RunOpensslOrThrow(const std::vector<std::string>& args, const std::string& input) {

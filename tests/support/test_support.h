@@ -24,7 +24,8 @@ bool ToolIsWindows();  // the program under test is the Windows build (a name en
 // Text the tool wrote through a text stream: on Windows every LF must follow a CR (a failure
 // otherwise) and those CRs go; elsewhere it is returned unchanged.
 std::string FromTextMode(const std::string& bytes);
-extern const std::string kSeparator;  // between a folder and a key file name: "\" on Windows
+extern const std::string kSeparator;    // between a folder and a key file name: "\" on Windows
+extern const std::string kOpensslConf;  // the tests' openssl configuration (GOST the tool's way)
 
 extern const std::string kBanner;  // the three lines every run starts with
 
