@@ -6,6 +6,7 @@
 #include <openssl/bio.h>
 #include <openssl/bn.h>
 #include <openssl/crypto.h>
+#include <openssl/decoder.h>
 #include <openssl/evp.h>
 #include <openssl/pkcs12.h>
 #include <openssl/provider.h>
@@ -45,6 +46,7 @@ using CipherPtr = std::unique_ptr<EVP_CIPHER, FreeWith<EVP_CIPHER_free>>;
 using ExtensionStackPtr = std::unique_ptr<STACK_OF(X509_EXTENSION), FreeWith<FreeExtensionStack>>;
 using LibCtxPtr = std::unique_ptr<OSSL_LIB_CTX, FreeWith<OSSL_LIB_CTX_free>>;
 using MdCtxPtr = std::unique_ptr<EVP_MD_CTX, FreeWith<EVP_MD_CTX_free>>;
+using DecoderCtxPtr = std::unique_ptr<OSSL_DECODER_CTX, FreeWith<OSSL_DECODER_CTX_free>>;
 using MdPtr = std::unique_ptr<EVP_MD, FreeWith<EVP_MD_free>>;
 using OctetStringPtr = std::unique_ptr<ASN1_OCTET_STRING, FreeWith<ASN1_OCTET_STRING_free>>;
 using OpenSslTextPtr = std::unique_ptr<char, FreeWith<FreeOpenSslText>>;

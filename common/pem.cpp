@@ -1,5 +1,7 @@
 #include "common/pem.h"
 
+#include <openssl/decoder.h>
+#include <openssl/err.h>
 #include <openssl/pem.h>
 
 #include <utility>
@@ -20,6 +22,24 @@ Owner WholeDer(const std::string& bytes, T* (*decode)(T**, const unsigned char**
   return decoded;
 }
 
+// An unencrypted key of that type, by that type's decoders alone; null for anything else (an
+// encrypted key among them: its pass phrase is derived once, by the reader that takes every
+// type), without a word.
+PkeyPtr DecodedAs(BIO* bio, const char* keyType) {
+  BIO_reset(bio);
+  EVP_PKEY* key = nullptr;
+  ERR_set_mark();
+  const DecoderCtxPtr decoder(OSSL_DECODER_CTX_new_for_pkey(&key, "PEM", "PrivateKeyInfo", keyType,
+                                                            EVP_PKEY_KEYPAIR, nullptr, nullptr));
+  // No pass phrase: an encrypted key is left to the reader below.
+  if (decoder &&
+      OSSL_DECODER_CTX_set_pem_password_cb(decoder.get(), GivenPassPhrase, nullptr) == 1) {
+    OSSL_DECODER_from_bio(decoder.get(), bio);
+  }
+  ERR_pop_to_mark();
+  return PkeyPtr(key);
+}
+
 }  // namespace
 
 int GivenPassPhrase(char* buffer, int size, int /*rwflag*/, void* passPhrase) {
@@ -32,7 +52,10 @@ int GivenPassPhrase(char* buffer, int size, int /*rwflag*/, void* passPhrase) {
   return static_cast<int>(given->size());
 }
 
-EVP_PKEY* PemBioToPrivateKey(BIO* bio, const std::string& passPhrase) {
+EVP_PKEY* PemBioToPrivateKey(BIO* bio, const std::string& passPhrase, const char* expectedType) {
+  if (expectedType != nullptr) {
+    if (PkeyPtr key = DecodedAs(bio, expectedType)) return key.release();
+  }
   // A second read starts again at the start (the BIOs are memory BIOs, read
   // from their start).
   return ReadNeedingGost([&] {
@@ -44,11 +67,12 @@ EVP_PKEY* PemBioToPrivateKey(BIO* bio, const std::string& passPhrase) {
       .release();
 }
 
-EVP_PKEY* PemToPrivateKey(const std::string& pem, const std::string& passPhrase) {
+EVP_PKEY* PemToPrivateKey(const std::string& pem, const std::string& passPhrase,
+                          const char* expectedType) {
   // Refused before the library derives a key from the pass phrase for it.
   if (PemKeyDerivationRefused(pem)) return nullptr;
   const BioPtr bio = ReadOnlyMemoryBio(pem);
-  return bio ? PemBioToPrivateKey(bio.get(), passPhrase) : nullptr;
+  return bio ? PemBioToPrivateKey(bio.get(), passPhrase, expectedType) : nullptr;
 }
 
 EVP_PKEY* PemToPublicKey(const std::string& pem) {

@@ -56,8 +56,10 @@ std::string SignData(const std::string& OpenSSLPath, const std::string& keyData,
   std::string serialnumber;
   // The password opens a PKCS#12 file, or an encrypted PEM key.
   const bool pkcs12 = !pkcs12File.empty();
-  const PkeyPtr key(pkcs12 ? PfxToPrivateKey(keyData, password, serialnumber)
-                           : PemToPrivateKey(keyData, password));
+  const AlgorithmWord* word = WordOfDigest(digestName);
+  const PkeyPtr key(
+      pkcs12 ? PfxToPrivateKey(keyData, password, serialnumber)
+             : PemToPrivateKey(keyData, password, word != nullptr ? word->keyType : nullptr));
   if (!key) {
     ReportFailure("Failed to load private key.");
     return {};
