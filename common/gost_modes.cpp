@@ -20,11 +20,13 @@ struct BlockEncryption {
   SecretString previous;  // the chaining value, zeros after each keying
 };
 
-// Keys (or keys again) the cipher; false when it cannot be.
+// Keys (or keys again) the cipher; false when it cannot be. A context is emptied before it is
+// keyed again: the GOST provider refuses a new key on a context that has one.
 bool SetKey(BlockEncryption& cipher, const EVP_CIPHER* cbc, const std::string& key) {
   std::string& zeros = cipher.previous.value();
   zeros.assign(static_cast<std::size_t>(EVP_CIPHER_get_block_size(cbc)), '\0');
   return cipher.context && key.size() == kKeySize &&
+         EVP_CIPHER_CTX_reset(cipher.context.get()) == 1 &&
          EVP_EncryptInit_ex(cipher.context.get(), cbc, nullptr,
                             reinterpret_cast<const unsigned char*>(key.data()),
                             reinterpret_cast<const unsigned char*>(zeros.data())) == 1 &&

@@ -4,6 +4,8 @@
 #include <openssl/pem.h>
 #include <sys/times.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <regex>
 
@@ -326,6 +328,9 @@ TEST(SignCommand, PemAndPkcs12KeysSignAnyBytesWithTheWordsKeysAndEachFailurePrin
   for (const auto& [cut, end] :
        {std::pair<std::string, std::string>{">/dev/full", "No space left on device\n11"},
         {">&-", ToolIsWindows() ? "Bad file descriptor\n11" : "Bad file descriptor\n10"}}) {
+    // valgrind opens its log on the lowest free descriptor: the run it watches never sees 1 closed.
+    const char* runner = std::getenv("CSPTRIL_TOOL_RUNNER");
+    if (cut == ">&-" && runner != nullptr && std::strstr(runner, "valgrind") != nullptr) continue;
     fs::remove(in.dir / "out");
     const RunResult run = RunTool({"sign", "GOST", "gost_private.pem", "data", "out"},
                                   {in.dir.path(), "", "", "exec " + cut});
