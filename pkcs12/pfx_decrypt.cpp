@@ -220,8 +220,9 @@ std::string DecryptPart(const X509_ALGOR* algorithm, const ASN1_OCTET_STRING* da
   }
   unsigned char* out = nullptr;
   int length = 0;
-  if (PKCS12_pbe_crypt_ex(algorithm, password, -1, data->data, data->length, &out, &length, 0,
-                          library, nullptr) == nullptr) {
+  if (PKCS12_pbe_crypt_ex(algorithm, password, -1, ASN1_STRING_get0_data(data),
+                          ASN1_STRING_length(data), &out, &length, 0, library,
+                          nullptr) == nullptr) {
     return LibraryFailure();
   }
   plain.value().assign(reinterpret_cast<const char*>(out), static_cast<std::size_t>(length));
@@ -244,7 +245,7 @@ bool Pbmac1Matches(const std::string& pfxData, const X509_ALGOR* algorithm,
                           reinterpret_cast<const unsigned char*>(content.data()), content.size(),
                           own, &size) != nullptr &&
                      int(size) == ASN1_STRING_length(mac) &&
-                     CRYPTO_memcmp(own, mac->data, size) == 0;
+                     CRYPTO_memcmp(own, ASN1_STRING_get0_data(mac), size) == 0;
   ERR_pop_to_mark();
   return match;
 }
