@@ -123,10 +123,11 @@ build_release() {
 }
 
 # The Debian package's components: the GOST engine built into its program (the
-# engine build's record, ENGINE), the packages it depends on and those that
-# supply the libraries its program links, as installed where it was built.
+# engine build's record, ENGINE), the packages it depends on, those that
+# supply the libraries its program links and the compiler's runtime linked
+# into it, as installed where it was built.
 deb_components() {
-  local deb=$1 folder=$2 engine=$3 packages soname package
+  local deb=$1 folder=$2 engine=$3 packages soname package name library
   mkdir -p "$folder/root"
   dpkg-deb -x "$deb" "$folder/root"
   packages=
@@ -146,6 +147,13 @@ deb_components() {
   for package in $(sort -u <<<"$packages"); do
     debian_installed_row "$package" "$package" "$folder" >> "$folder/components.tsv"
   done
+  # A program that loads no libstdc++ has the compiler's runtime linked in.
+  objdump -p "$folder/root/usr/bin/cspTRIL" | grep -q 'NEEDED *libstdc++' ||
+    for piece in "libstdc++ libstdc++.a" "libgcc libgcc.a"; do
+      read -r name library <<<"$piece"
+      package="$(dpkg-query -S "$(readlink -f "$(g++ -print-file-name="$library")")" | cut -d: -f1)"
+      debian_installed_row "$name" "$package" "$folder" >> "$folder/components.tsv"
+    done
 }
 
 # winget_manifests VERSION INSTALLER_URL SHA256 ZIP_FOLDER OUT
