@@ -1,6 +1,7 @@
 // Preloaded into the tool (LD_PRELOAD), its file reads fail once 1 MiB has been read, as reads
 // from a failing disk do: a short count, EIO, and the stream's error flag set. Folders cannot
-// be flushed (EIO), files can.
+// be flushed (EIO), files can; and no name can be moved without replacing (EINVAL, as on file
+// systems that have no such rename).
 #include <dlfcn.h>
 #include <sys/stat.h>
 
@@ -25,5 +26,10 @@ extern "C" int fsync(int fd) {
   struct stat info {};
   if (fstat(fd, &info) != 0 || !S_ISDIR(info.st_mode)) return real(fd);
   errno = EIO;
+  return -1;
+}
+
+extern "C" int renameat2(int, const char*, int, const char*, unsigned) {
+  errno = EINVAL;
   return -1;
 }
