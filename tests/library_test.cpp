@@ -12,6 +12,7 @@
 #include "csr/csr_builder.h"
 #include "platform/platform.h"
 #include "platform/posix/arguments.h"
+#include "platform/posix/processors.h"
 #include "platform/windows/command_line.h"
 #include "tests/support/test_support.h"
 
@@ -69,6 +70,15 @@ TEST(WindowsCommandLine, OnlyTheArgumentAtTheIndexTurnsToXsWhereTheRuntimeSplits
     OverwriteCommandLineArgument(line.erase(end, 1).data(), end, 2);
     EXPECT_EQ(line, hidden);
   }
+}
+
+TEST(Processors, ACgroupQuotaOfOneProcessorsTimeLeavesOneWhateverTheAffinityMask) {
+  std::string of4;
+  for (const char* line : {"100000 100000\n", "50000 100000", "250000 100000", "900000 100000",
+                           "max 100000\n", "", "100000 0"}) {
+    of4 += std::to_string(ProcessorsWithinQuota(line, 4));
+  }
+  EXPECT_EQ(of4, "1124444");
 }
 
 TEST(Base64, EncodesWithPaddingDecodesSkippingBlanksAndRejectsOtherBytes) {
