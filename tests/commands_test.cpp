@@ -448,7 +448,8 @@ TEST(CsrCommand, RequestsCarryTheSubjectAndTheKeyPairAsTypedOrAreNotMade) {
   RunOpensslOrThrow({"pkcs8", "-topk8", "-in", in.rsa.privateKey, "-passout", "pass:pw", "-out",
                      in.dir / "enc.pem"});
   const std::string key = "rsa_private.pem", pub = "rsa_public.pem", csr = in.dir / "req.csr";
-  RunTool({"CSR", "SHA256", key, pub, "/CN=x", "req.csr"}, in.here);
+  const RunResult made = RunTool({"CSR", "SHA256", key, pub, "/CN=x", "req.csr"}, in.here);
+  ASSERT_EQ(made.exitCode, 0) << made.out << made.err;
   RunOpensslOrThrow({"req", "-verify", "-noout", "-in", csr});
   // RSA signatures are deterministic: each run below makes the request saved first.
   const std::string pem = ReadBytes(csr), printed = "Signing algoritm SHA256\nCSR:" + pem + "\n",
