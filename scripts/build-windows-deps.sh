@@ -87,8 +87,7 @@ runtime=("libstdc++ libstdc++.a" "libgcc libgcc.a" "mingw-w64-crt libmingwex.a"
 runtime_packages=()
 for piece in "${runtime[@]}"; do
   read -r name library <<<"$piece"
-  file="$(readlink -f "$(${triplet}-g++-posix -print-file-name="$library")")"
-  package="$(dpkg-query -S "$file" | cut -d: -f1)"
+  package="$(debian_runtime_package "${triplet}-g++-posix" "$library")"
   runtime_packages+=("$name $package $(dpkg-query -W -f='${Version}' "$package")")
 done
 

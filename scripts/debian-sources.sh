@@ -175,6 +175,12 @@ debian_fetch_pin() {
     "$tarball" "$sha256" "$2-copyright.txt"
 }
 
+# The installed package that supplies LIBRARY (libstdc++.a, libgcc.a...), the
+# runtime piece that COMPILER links into a program.
+debian_runtime_package() {
+  dpkg-query -S "$(readlink -f "$("$1" -print-file-name="$2")")" | cut -d: -f1
+}
+
 # The parts of a component's source that are built into a program, for the
 # licences that apply to it (folders end in "/"; "-": the whole source).
 debian_linked_parts() {

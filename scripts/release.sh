@@ -151,7 +151,7 @@ deb_components() {
   objdump -p "$folder/root/usr/bin/cspTRIL" | grep -q 'NEEDED *libstdc++' ||
     for piece in "libstdc++ libstdc++.a" "libgcc libgcc.a"; do
       read -r name library <<<"$piece"
-      package="$(dpkg-query -S "$(readlink -f "$(g++ -print-file-name="$library")")" | cut -d: -f1)"
+      package="$(debian_runtime_package g++ "$library")"
       debian_installed_row "$name" "$package" "$folder" >> "$folder/components.tsv"
     done
 }
